@@ -1,0 +1,20 @@
+// The handles the plugin shell receives from the host and hands to HostApi.
+// Only the plugin shell includes this header.
+#pragma once
+
+#include "host_abi.h"
+
+namespace HostApi {
+
+// Copies the first 144 entries of the engine table and keeps the globals.
+void BindEngine(const enginefuncs_t* table, globalvars_t* globals);
+void BindMetamodUtils(mutil_funcs_t* utils, plugin_info_t* info);
+void BindMetaGlobals(meta_globals_t* globals);
+void BindGameLibrary(gamedll_funcs_t* functions);
+
+// pfnCVarRegister: the engine keeps the record, so it must be static.
+void RegisterCvar(cvar_t* cvar);
+// pfnAddServerCommand.
+void AddServerCommand(const char* name, void (*handler)(void));
+
+}  // namespace HostApi
