@@ -1,0 +1,176 @@
+// A simulated Half-Life server with a Metamod-like plugin manager, for trying
+// and testing the plugin without a game server.  It works at the binary
+// interface only: it opens the built plugin library, resolves the entry
+// points by name and drives them exactly as the real manager does, with a
+// real-layout engine table, globals, edicts, game objects and string pool of
+// its own.  It records everything a person could observe.
+//
+// Each SimServer loads its own private copy of the library file, so every
+// instance starts from a freshly loaded plugin with fresh static state.
+// Only one SimServer may exist at a time (the engine table is plain C
+// function pointers without context).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_abi.h"
+
+namespace kelsim {
+
+// A chat line the game's "TextMsg" user message carried to one client.
+struct ChatMessage {
+  int destination = 0;
+  std::string text;
+};
+
+// One on-screen text (SVC_TEMPENTITY / TE_TEXTMESSAGE) as sent, decoded.
+struct HudMessage {
+  int channel = 0;
+  int x = 0, y = 0;  // the shorts as sent (value * 8192)
+  int effect = 0;
+  uint8_t r1 = 0, g1 = 0, b1 = 0, a1 = 0, r2 = 0, g2 = 0, b2 = 0, a2 = 0;
+  int fadein = 0, fadeout = 0, hold = 0;  // the unsigned shorts as sent (* 256)
+  std::optional<int> fxTime;              // only with effect 2
+  std::string text;
+};
+
+// What one player slot has received since connecting (kept after leaving).
+struct ClientLog {
+  std::vector<ChatMessage> chat;
+  std::vector<HudMessage> hud;
+  std::vector<std::string> commands;  // client commands, e.g. "readyroom\n"
+};
+
+struct RegisteredCvar {
+  std::string name;
+  std::string defaultValue;  // the plugin's record at registration
+  int flags = 0;
+};
+
+// One observable event, in order, for transcripts.
+struct Event {
+  enum class Kind {
+    Console,        // a console line (text without line end)
+    Log,            // a server log line (as handed to the engine)
+    Error,          // a plugin-manager error line
+    Chat,           // slot received a chat line
+    Hud,            // slot received an on-screen text
+    ClientCommand,  // slot was sent a client command
+    Note,           // the simulator's own narration
+  };
+  Kind kind = Kind::Note;
+  float time = 0.0f;
+  int slot = 0;  // receiving player slot, 0 when none
+  std::string text;
+};
+
+class SimServer {
+ public:
+  explicit SimServer(int maxClients = 32);
+  ~SimServer();
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  // ---- loading, as the plugin manager does it ------------------------
+  // Copies the library into a private directory, opens it, resolves the
+  // entry points by name and calls GiveFnptrsToDll, Meta_Query (checking the
+  // plugin's interface version as the manager does), Meta_Attach with `now`,
+  // then the table getters found in META_FUNCTIONS.  Nothing more: call
+  // ChangeMap() to spawn a map's world, which runs the plugin's map start
+  // again as on a real server.  Returns false and sets LoadError() when a
+  // step fails.
+  bool Load(const std::string& pluginPath, PLUG_LOADTIME now = PT_STARTUP);
+  const std::string& LoadError() const;
+  // Calls Meta_Detach and closes the library.
+  void Unload();
+
+  // Starts a map: the host clock restarts at 1.0, the world entity spawns
+  // (pfnSpawn with class "worldspawn"), players stay connected.
+  void ChangeMap(const std::string& mapName = "ns_eclipse");
+
+  // ---- time -----------------------------------------------------------
+  float Time() const;
+  // Runs one server frame: advances the clock by `dt`, calls pfnStartFrame.
+  void Frame(float dt = 0.1f);
+  // Runs frames of `dt` until the clock reaches `time` (at least one frame
+  // is run when the clock is already there).
+  void RunUntil(float time, float dt = 0.1f);
+  // Sets the clock without running a frame.
+  void SetTime(float time);
+
+  // ---- players ----------------------------------------------------------
+  // Connects a player into the first free slot (or `slot`), sets up his
+  // game object and reports his user information.  Returns the slot, or 0.
+  int Connect(const std::string& name, const std::string& authId, int slot = 0);
+  // A client whose game object the game has not created yet (no private data).
+  int ConnectWithoutGameObject(const std::string& name, const std::string& authId);
+  // pfnClientDisconnect, then the slot is freed as the engine does: the edict
+  // keeps its game object with an empty name and an empty id.
+  void Disconnect(int slot);
+  // The game's side of a team change: sets the team field, then reports the
+  // user-information change (pfnClientUserInfoChanged).
+  void SetTeam(int slot, int team);
+  // A name change: reported with the old name still in netname (as the
+  // engine's pre hook sees it), then the name is updated.
+  void Rename(int slot, const std::string& name);
+  // Sets the team field without telling the plugin.
+  void SetTeamSilently(int slot, int team);
+  void SetDeadFlag(int slot, int deadflag);  // 0 alive, 2 dead
+  void Kill(int slot) { SetDeadFlag(slot, DEAD_DEAD); }
+  void Respawn(int slot) { SetDeadFlag(slot, DEAD_NO); }
+  void SetFlags(int slot, int flags);
+  void SetClassName(int slot, const std::string& className);
+  void SetAuthId(int slot, const std::string& authId);
+
+  // A client command through pfnClientCommand; if the plugin does not
+  // supersede it, the game handles it (a "say" line reaches every player's
+  // chat as "<name>: text").  Returns the mres the plugin left.
+  META_RES ClientCommand(int slot, const std::vector<std::string>& words);
+  META_RES Say(int slot, const std::string& text);      // "say" text
+  META_RES SayTeam(int slot, const std::string& text);  // "say_team" text
+  // A line typed on the server console: the registered command's callback.
+  // Returns false when no such command is registered.
+  bool ServerCommand(const std::vector<std::string>& words);
+
+  // ---- console variables ----------------------------------------------
+  void SetCvar(const std::string& name, const std::string& value);
+  std::string Cvar(const std::string& name) const;  // "" when unknown
+  const std::vector<RegisteredCvar>& RegisteredCvars() const;
+  const std::vector<std::string>& RegisteredCommands() const;
+
+  // ---- observations -----------------------------------------------------
+  const std::vector<std::string>& ConsoleLines() const;  // each one line
+  const std::vector<std::string>& LogLines() const;      // as sent to the log
+  const std::vector<std::string>& ErrorLines() const;
+  const ClientLog& Client(int slot) const;
+  const std::vector<Event>& Events() const;
+  void ClearObservations();  // empties all of the above
+  // mres as the plugin left it after the last hook call.
+  META_RES LastResult() const;
+  // The library path as the manager reports it to the plugin
+  // (pfnGetPluginPath): the private copy, in the directory it was loaded from.
+  std::string PluginPath() const;
+  // Directory the private copy lives in, for placing a player values file.
+  std::string PluginDirectory() const;
+
+  // ---- direct access, for tests of the entry points -----------------------
+  edict_t* Edict(int index);
+  const DLL_FUNCTIONS& GameHooks() const;       // as GetEntityAPI2 filled it
+  const META_FUNCTIONS& MetaFunctions() const;  // as Meta_Attach filled it
+  meta_globals_t& MetaGlobals();
+  void* Symbol(const char* name) const;  // dlsym on the loaded library
+  // Calls pfnSpawn for an entity of the given class in a free non-player slot.
+  META_RES SpawnEntity(const std::string& className);
+
+ private:
+  struct Impl;
+  Impl* impl_;
+};
+
+// The rendering of one event used by kelsim transcripts.
+std::string Describe(const Event& event);
+
+}  // namespace kelsim
