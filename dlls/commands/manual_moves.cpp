@@ -1,6 +1,92 @@
 #include "manual_moves.h"
 
-// Filled by the manual-moves work.
-void ShowLastJoiners(const CommandCaller&) {}
-void MoveLastJoiner(const CommandCaller&) {}
-void EmptyReadyRoom(const CommandCaller&) {}
+#include <climits>
+#include <string>
+
+#include "balance.h"
+#include "host_api.h"
+#include "roster/bounded_text.h"
+#include "roster/messages.h"
+
+namespace {
+
+// The last joiner of `team` to the ready room, or the reply that says why not.
+void MoveLastOf(const CommandCaller& caller, TeamId team) {
+  const bool marines = team == kMarines;
+  const RosterEntry last = LastJoiner(team);
+  if (last.name.empty()) {
+    ReplyAlert(caller, marines ? "Last marine player unknown - can't balance"
+                               : "Last alien player unknown - can't balance");
+    return;
+  }
+  // LastJoiner has already found this name on the server; the second look-up
+  // is what gives us his entity.
+  GameObject* player = FindPlayerByName(last.name);
+  if (!player) {
+    ReplyAlert(caller, marines ? "Doh, can't boot the last marine player\n"
+                               : "Doh, can't boot the last alien player\n");
+    return;
+  }
+  NoticeAll(FormatBounded(300,
+                          "Teams unbalanced - last player that joined (%s) is now in the ready "
+                          "room\n",
+                          last.name.c_str()),
+            3);
+  HostApi::SendClientCommand(HostApi::ContainingEntity(HostApi::GameObjectVars(player)),
+                             "readyroom\n");
+}
+
+}  // namespace
+
+int WholeSecondsSince(float now, float joinTime) {
+  // Converting a float outside int's range is undefined; NaN fails every
+  // comparison and so lands on 0.
+  const double elapsed = static_cast<double>(now) - static_cast<double>(joinTime);
+  if (!(elapsed > 0.0)) return 0;
+  if (elapsed >= 2147483648.0) return INT_MAX;
+  return static_cast<int>(elapsed);
+}
+
+std::string LastJoinersReport(const RosterEntry& marine, const RosterEntry& alien, float now) {
+  const float marineSince = marine.joinTime == 0.0f ? now : marine.joinTime;
+  const float alienSince = alien.joinTime == 0.0f ? now : alien.joinTime;
+  const int marineSeconds = WholeSecondsSince(now, marineSince);
+  const int alienSeconds = WholeSecondsSince(now, alienSince);
+  return FormatBounded(512, "last marine: %s (on for %d:%02d)\nlast alien: %s (on for %d:%02d)",
+                       marine.name.c_str(), marineSeconds / 60, marineSeconds % 60,
+                       alien.name.c_str(), alienSeconds / 60, alienSeconds % 60);
+}
+
+void ShowLastJoiners(const CommandCaller& caller) {
+  const RosterEntry marine = LastJoiner(kMarines);
+  const RosterEntry alien = LastJoiner(kAliens);
+  ReplyAlert(caller, LastJoinersReport(marine, alien, HostApi::Time()));
+}
+
+void MoveLastJoiner(const CommandCaller& caller) {
+  RefreshBalance();
+  switch (BalanceState()) {
+    case kBalanced:
+      ReplyAlert(caller, "Teams are balanced!");
+      break;
+    case kMarines:
+    case kAliens:
+      MoveLastOf(caller, BalanceState());
+      break;
+    default:
+      break;
+  }
+}
+
+void EmptyReadyRoom(const CommandCaller&) {
+  NoticeAll("Ready Room is being cleaned out\n", 3);
+  const int maxClients = HostApi::MaxClients();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    entvars_t* vars = HostApi::GameObjectVars(PlayerAtSlot(slot));
+    if (!vars || HostApi::Team(vars) != kReadyRoom) continue;
+    const std::string name = HostApi::NetName(vars);
+    if (name.empty()) continue;
+    NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), 3);
+    HostApi::SendClientCommand(HostApi::ContainingEntity(vars), "autoassign\n");
+  }
+}
