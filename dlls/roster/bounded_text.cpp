@@ -2,15 +2,36 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
 
 std::string FormatBounded(std::size_t capacity, const char* format, ...) {
-  if (capacity == 0) return std::string();
-  std::vector<char> buffer(capacity);
+  if (capacity == 0 || !format) return std::string();
+  std::string result(capacity, '\0');
   va_list args;
   va_start(args, format);
-  const int written = std::vsnprintf(buffer.data(), capacity, format, args);
+  const int written = std::vsnprintf(result.data(), capacity, format, args);
   va_end(args);
   if (written < 0) return std::string();
-  return std::string(buffer.data());
+  // vsnprintf reports the untruncated length; the buffer holds capacity - 1.
+  result.resize(static_cast<std::size_t>(written) < capacity ? static_cast<std::size_t>(written)
+                                                             : capacity - 1);
+  return result;
+}
+
+std::string_view CutToBytes(std::string_view text, std::size_t maxBytes) {
+  return text.substr(0, maxBytes);
+}
+
+std::size_t PieceLength(std::string_view line, std::size_t maxBytes) {
+  if (maxBytes == 0) maxBytes = 1;  // always make progress
+  if (line.size() <= maxBytes) return line.size();
+  std::size_t length = maxBytes;
+  // Step back over UTF-8 continuation bytes (10xxxxxx) so that the next piece
+  // starts on a character; a sequence is at most four bytes long.
+  for (int step = 0; step < 3 && length > 1; ++step) {
+    const auto next = static_cast<unsigned char>(line[length]);
+    if ((next & 0xC0) != 0x80) break;
+    --length;
+  }
+  if ((static_cast<unsigned char>(line[length]) & 0xC0) == 0x80) return maxBytes;  // not UTF-8
+  return length;
 }

@@ -1,12 +1,108 @@
 #include "roster.h"
 
-// Filled by the roster work; empty for now.
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Entry 0 belongs to no player; only ResetRoster touches it.
+std::array<RosterEntry, kSlotTableSize> g_roster{};
+
+// The table has room for slots 1..32.  The engine's own ceiling is 32 clients,
+// but its maxClients is host data: a higher value must not take the roster
+// outside its table, so such slots are simply not recorded or considered.
+bool IsRosterSlot(int slot) { return slot >= 1 && slot <= kMaxRosterSlot; }
+
+// The entity variables of a slot's game object, for an entity in use.
+entvars_t* PlayerVarsAtSlot(int slot) { return HostApi::GameObjectVars(PlayerAtSlot(slot)); }
+
+}  // namespace
+
 TeamId TeamIdFromField(int field) { return field >= -2 && field <= 2 ? field : kNoTeam; }
-void RecordTeamChange(edict_t*) {}
-void ResetRoster() {}
-RosterEntry LastJoiner(TeamId) { return {}; }
-GameObject* PlayerAtSlot(int) { return nullptr; }
-GameObject* FindPlayerByName(const std::string&) { return nullptr; }
-TeamId PlayerTeam(edict_t*) { return kNoTeam; }
-std::string PlayerName(edict_t*) { return {}; }
-int TeamHeadcount(int) { return 0; }
+
+void RecordTeamChange(edict_t* entity) {
+  if (HostApi::IsFree(entity)) return;  // absent or free
+  GameObject* player = HostApi::GameObjectOf(entity);
+  if (!player) return;
+  const TeamId team = TeamIdFromField(HostApi::Team(HostApi::GameObjectVars(player)));
+  const int slot = HostApi::IndexOfEdict(entity);
+  if (!IsRosterSlot(slot)) return;
+
+  RosterEntry& entry = g_roster[static_cast<std::size_t>(slot)];
+  if (entry.team == team) return;  // a name or model change: nothing changes
+  // The name is the one the host holds now; during this hook a simultaneous
+  // rename has not reached netname yet, so the entry keeps the old name.
+  try {
+    entry.name = PlayerName(entity);
+  } catch (...) {
+    return;  // out of memory: the entry stays as it was, all three fields
+  }
+  entry.team = team;
+  entry.joinTime = HostApi::Time();
+}
+
+void ResetRoster() {
+  for (RosterEntry& entry : g_roster) {
+    entry.name.clear();  // keeps its capacity: a map start allocates nothing
+    entry.team = kNoTeam;
+    entry.joinTime = 0.0f;
+  }
+}
+
+RosterEntry LastJoiner(TeamId team) {
+  float bestTime = -1.0f;
+  int chosen = 0;
+  // From the highest slot down, replacing only on a strictly later time, so
+  // equal times resolve to the higher slot.
+  for (int slot = std::min(HostApi::MaxClients(), kMaxRosterSlot); slot >= 1; --slot) {
+    const RosterEntry& entry = g_roster[static_cast<std::size_t>(slot)];
+    if (entry.team != team || !(entry.joinTime > bestTime)) continue;
+    // The entry may describe someone who left or was renamed since: it
+    // counts only while a present player with that name is on that team.
+    GameObject* player = FindPlayerByName(entry.name);
+    if (!player || HostApi::Team(HostApi::GameObjectVars(player)) != team) continue;
+    chosen = slot;
+    bestTime = entry.joinTime;
+  }
+  if (chosen == 0) return RosterEntry{};
+  return g_roster[static_cast<std::size_t>(chosen)];
+}
+
+GameObject* PlayerAtSlot(int slot) {
+  if (slot < 1 || slot > HostApi::MaxClients()) return nullptr;
+  edict_t* entity = HostApi::EntityOfIndex(slot);
+  if (HostApi::IsFree(entity)) return nullptr;  // absent or free
+  return HostApi::GameObjectOf(entity);
+}
+
+GameObject* FindPlayerByName(const std::string& name) {
+  const int maxClients = HostApi::MaxClients();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    GameObject* player = PlayerAtSlot(slot);
+    if (!player) continue;
+    // Compares lengths too: a name holding a NUL byte matches no one.
+    if (name == HostApi::NetName(HostApi::GameObjectVars(player))) return player;
+  }
+  return nullptr;
+}
+
+TeamId PlayerTeam(edict_t* entity) {
+  entvars_t* vars = HostApi::GameObjectVars(HostApi::GameObjectOf(entity));
+  if (!vars) return kNoTeam;
+  return TeamIdFromField(HostApi::Team(vars));
+}
+
+std::string PlayerName(edict_t* entity) {
+  if (HostApi::IsFree(entity)) return std::string();  // absent or free
+  return HostApi::NetName(HostApi::EdictVars(entity));
+}
+
+int TeamHeadcount(int team) {
+  int count = 0;
+  const int maxClients = HostApi::MaxClients();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    entvars_t* vars = PlayerVarsAtSlot(slot);
+    if (vars && HostApi::Team(vars) == team) ++count;
+  }
+  return count;
+}

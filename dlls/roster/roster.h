@@ -26,19 +26,35 @@ struct RosterEntry {
   float joinTime = 0.0f;  // host time when `team` was recorded
 };
 
-// Records the player's team with name and host time when it differs from the
-// recorded one.  Absent, free or object-less entities and slots outside
-// 1..32 are ignored.
+// Records the player's team with his current net name and the host time when
+// it differs from the recorded team; a user-information change that leaves
+// the team as recorded changes nothing, not even the name.  Absent, free or
+// object-less entities and entity indexes outside 1..32 are ignored.  Team
+// fields outside -2..2 are recorded as kNoTeam.
 void RecordTeamChange(edict_t* entity);
 // Sets every entry (0 included) back to its defaults.
 void ResetRoster();
-// The entry of the player who most recently joined `team` and is still on it
-// under the recorded name; the empty entry when there is none.
+// The entry of the player who most recently joined `team` and is still on
+// it: the latest recorded time among entries of `team` whose name a present
+// player carries who is on `team` now.  Equal times resolve to the higher
+// slot.  Slots above 32 are not considered.  The empty entry (name "", team
+// kNoTeam, time 0) when there is none.
 RosterEntry LastJoiner(TeamId team);
 
-// Live queries: they read the engine's data now and keep nothing.
+// Live queries: they read the engine's data now, keep nothing, and run over
+// the engine's slots 1..maxClients.
+// The game object of slot `slot`; null outside 1..maxClients, for an absent
+// or free entity, or when the game has not set the player up.
 GameObject* PlayerAtSlot(int slot);
+// The game object of the first slot from 1 up whose net name equals `name`
+// exactly (case-sensitive, whole text); null when none does.
 GameObject* FindPlayerByName(const std::string& name);
+// The player's team field read through TeamIdFromField; kNoTeam when the
+// entity has no game object.
 TeamId PlayerTeam(edict_t* entity);
+// The player's net name; "" when the entity is absent or free.
 std::string PlayerName(edict_t* entity);
+// The number of slots in use with a game object whose raw team field equals
+// `team` (so team 7 counts players recorded as kNoTeam); dead, nameless and
+// dying players count.
 int TeamHeadcount(int team);
