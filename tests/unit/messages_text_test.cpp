@@ -1,0 +1,147 @@
+// The pure parts of the output paths: bounded formatting, console line
+// splitting, the chat and HUD encodings and the operator id match.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "roster/bounded_text.h"
+#include "roster/messages.h"
+
+namespace {
+
+std::vector<std::string> Pieces(std::string_view text, std::size_t maxBytes) {
+  std::vector<std::string> pieces;
+  ForEachConsolePiece(text, maxBytes, [&](std::string_view piece) { pieces.emplace_back(piece); });
+  return pieces;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(FormatBounded, CutsAtCapacityLessOneAndNeverReadsArgumentsAsFormat) {
+  EXPECT_EQ(FormatBounded(256, "%s joined", "50%s %n %d"), "50%s %n %d joined");
+  EXPECT_EQ(FormatBounded(6, "%s", "abcdefgh"), "abcde");
+  EXPECT_EQ(FormatBounded(6, "%s", "abcde"), "abcde");
+  EXPECT_EQ(FormatBounded(1, "%s", "abc"), "");
+  EXPECT_EQ(FormatBounded(0, "%s", "abc"), "");
+  const std::string longName(600, 'n');
+  EXPECT_EQ(FormatBounded(300, "%s!", longName.c_str()).size(), 299u);
+}
+
+TEST(ForEachConsolePiece, OneCallPerLineWithoutLineEnds) {
+  EXPECT_EQ(Pieces("", 10), Lines{});
+  EXPECT_EQ(Pieces("one", 10), Lines{"one"});
+  EXPECT_EQ(Pieces("one\n", 10), Lines{"one"});
+  EXPECT_EQ(Pieces("\n", 10), Lines{""});
+  EXPECT_EQ(Pieces("a\n\nb\n", 10), (Lines{"a", "", "b"}));
+  EXPECT_EQ(Pieces("a\nb", 10), (Lines{"a", "b"}));
+  EXPECT_EQ(Pieces("a\n\n", 10), (Lines{"a", ""}));
+  EXPECT_EQ(Pieces("100% %s\n", 10), Lines{"100% %s"});
+}
+
+TEST(ForEachConsolePiece, LongLinesComeOutWholeInPieces) {
+  EXPECT_EQ(Pieces("abcdefghij", 4), (Lines{"abcd", "efgh", "ij"}));
+  EXPECT_EQ(Pieces("abcdefgh\nxy\n", 4), (Lines{"abcd", "efgh", "xy"}));
+  const std::string line(2500, 'x');
+  const Lines pieces = Pieces(line + "\nend\n", kConsolePieceBytes);
+  ASSERT_EQ(pieces.size(), 4u);
+  EXPECT_EQ(pieces[0].size(), 1000u);
+  EXPECT_EQ(pieces[1].size(), 1000u);
+  EXPECT_EQ(pieces[2].size(), 500u);
+  EXPECT_EQ(pieces[3], "end");
+}
+
+TEST(PieceLength, DoesNotSplitAUtf8Character) {
+  // "ab" + e-acute (2 bytes) + euro sign (3 bytes)
+  const std::string text = "ab\xC3\xA9\xE2\x82\xAC";
+  EXPECT_EQ(PieceLength(text, 3), 2u);  // would split the e-acute
+  EXPECT_EQ(PieceLength(text, 4), 4u);
+  EXPECT_EQ(PieceLength(text, 5), 4u);  // would split the euro sign
+  EXPECT_EQ(PieceLength(text, 6), 4u);
+  EXPECT_EQ(PieceLength(text, 7), 7u);
+  // Bytes that are no UTF-8: cut where the size says.
+  EXPECT_EQ(PieceLength(std::string(8, '\x80'), 5), 5u);
+  // A single character longer than the piece is split rather than looped on.
+  EXPECT_EQ(PieceLength("\xE2\x82\xAC", 1), 1u);
+  EXPECT_EQ(Pieces(text, 3), (Lines{"ab", "\xC3\xA9", "\xE2\x82\xAC"}));
+}
+
+TEST(ChatTextToSend, FitsOneUserMessage) {
+  const std::string fits(190, 'a');
+  EXPECT_EQ(ChatTextToSend(fits), fits);
+  EXPECT_EQ(ChatTextToSend(std::string(191, 'a')), std::string(190, 'a'));
+  EXPECT_EQ(ChatTextToSend(std::string(189, 'a') + "\n"), std::string(189, 'a') + "\n");
+  // Cut, but still a finished line.
+  EXPECT_EQ(ChatTextToSend(std::string(300, 'a') + "\n"), std::string(189, 'a') + "\n");
+  EXPECT_EQ(ChatTextToSend("Teams unbalanced\n"), "Teams unbalanced\n");
+  // destination byte + text + terminator
+  EXPECT_LE(1 + ChatTextToSend(std::string(5000, 'b')).size() + 1, kUserMessageMaxBytes);
+}
+
+struct EncodingCase {
+  float value;
+  int expected;
+};
+
+TEST(HudEncoding, PositionsAreScaledTruncatedAndClamped) {
+  const EncodingCase cases[] = {
+      {-1.0f, -8192},  {0.4f, 3276},   {0.1f, 819},      {0.0f, 0},
+      {-0.1f, -819},   {3.99f, 32686}, {4.0f, 32767},    {-4.0f, -32768},
+      {-5.0f, -32768}, {1e30f, 32767}, {-1e30f, -32768},
+  };
+  for (const EncodingCase& c : cases) EXPECT_EQ(HudPosition(c.value), c.expected) << c.value;
+  EXPECT_EQ(HudPosition(std::numeric_limits<float>::quiet_NaN()), 0);
+}
+
+TEST(HudEncoding, DurationsAreScaledTruncatedAndClamped) {
+  const EncodingCase cases[] = {
+      {4.0f, 1024}, {8.0f, 2048},     {2.0f, 512},     {0.1f, 25},       {0.0f, 0},
+      {-1.0f, 0},   {255.99f, 65533}, {256.0f, 65535}, {1000.0f, 65535}, {1e30f, 65535},
+  };
+  for (const EncodingCase& c : cases) EXPECT_EQ(HudDuration(c.value), c.expected) << c.value;
+  EXPECT_EQ(HudDuration(std::numeric_limits<float>::quiet_NaN()), 0);
+}
+
+struct OpsCase {
+  const char* list;
+  const char* id;
+  bool expected;
+};
+
+TEST(ServerOpsListHoldsId, OnlyAWholeIdCounts) {
+  const OpsCase cases[] = {
+      {"STEAM_0:1:123456", "STEAM_0:1:123456", true},
+      {"STEAM_0:0:7,STEAM_0:1:123456", "STEAM_0:1:123456", true},
+      {"STEAM_0:0:7;STEAM_0:1:123456", "STEAM_0:0:7", true},
+      {"STEAM_0:0:7 STEAM_0:1:123456", "STEAM_0:1:123456", true},
+      {"STEAM_0:0:7\tSTEAM_0:1:123456", "STEAM_0:0:7", true},
+      {"STEAM_0:0:7|STEAM_0:1:123456", "STEAM_0:1:123456", true},
+      {"\"STEAM_0:0:7\"", "STEAM_0:0:7", true},
+      {" 12345 ", "12345", true},
+      // a part of a listed id is not that id
+      {"STEAM_0:1:123456", "STEAM_0:1:12", false},
+      {"STEAM_0:1:123456", "0:1:123456", false},
+      {"STEAM_0:1:123456", "STEAM_0:1:1234", false},
+      {"XSTEAM_0:1:1", "STEAM_0:1:1", false},
+      {"STEAM_0:1:1_", "STEAM_0:1:1", false},
+      {"STEAM_0:1:12:", "STEAM_0:1:12", false},
+      {"STEAM_0:0:1", "STEAM_0:1:1", false},
+      // a later whole occurrence still counts after a partial one
+      {"STEAM_0:1:123456,STEAM_0:1:12", "STEAM_0:1:12", true},
+      {"STEAM_0:1:123,STEAM_0:1:12", "STEAM_0:1:12", true},
+      // case-sensitive
+      {"steam_0:1:5", "STEAM_0:1:5", false},
+      // an empty id or list
+      {"STEAM_0:1:5", "", false},
+      {"", "", false},
+      {"", "STEAM_0:1:5", false},
+      {"  ,  ", "", false},
+  };
+  for (const OpsCase& c : cases) {
+    EXPECT_EQ(ServerOpsListHoldsId(c.list, c.id), c.expected)
+        << "list \"" << c.list << "\", id \"" << c.id << '"';
+  }
+}
+
+}  // namespace
