@@ -1,0 +1,107 @@
+#!/bin/sh
+# Shows that tools/check-dll.sh tells a right plugin DLL from wrong ones.
+# Each case builds tests/release/dll_probe.cpp with the MinGW-w64 cross
+# compiler in one shape and runs the check on it: the right shape must pass,
+# and each wrong shape must fail with the reason named in the table.
+set -eu
+cd "$(dirname "$0")/../.."
+
+CXX=${CXX_MINGW:-i686-w64-mingw32-g++-win32}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+{
+  echo "LIBRARY probe.dll"
+  echo "EXPORTS"
+  for name in GiveFnptrsToDll Meta_Query Meta_Attach Meta_Detach GetEntityAPI2 GetEngineFunctions; do
+    echo "  $name"
+  done
+} >"$work/six.def"
+cp "$work/six.def" "$work/seven.def"
+echo "  ProbeHelper" >>"$work/seven.def"
+grep -v GetEngineFunctions "$work/six.def" >"$work/five.def"
+
+static="-static -static-libgcc -static-libstdc++"
+plain="-Wl,--kill-at -Wl,--enable-stdcall-fixup"
+
+passed=0
+failed=0
+# case name | expected: "pass" or a text the check's output must contain |
+# compiler and linker arguments
+run_case() {
+  name=$1 expect=$2
+  shift 2
+  # shellcheck disable=SC2068
+  if ! $CXX -std=c++20 -O2 -shared -o "$work/$name.dll" tests/release/dll_probe.cpp $@ \
+      2>"$work/$name.build"; then
+    echo "FAILED $name: the probe did not build"
+    cat "$work/$name.build"
+    failed=$((failed + 1))
+    return
+  fi
+  if tools/check-dll.sh "$work/$name.dll" >"$work/$name.out" 2>&1; then
+    verdict=pass
+  else
+    verdict=fail
+  fi
+  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
+    echo "ok     $name: accepted"
+    passed=$((passed + 1))
+  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
+    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
+    passed=$((passed + 1))
+  else
+    echo "FAILED $name: expected ${expect}, the check said:"
+    sed 's/^/    /' "$work/$name.out"
+    failed=$((failed + 1))
+  fi
+}
+
+run_case right-shape pass \
+  -DPROBE_USES_RUNTIME "$work/six.def" $plain $static
+run_case decorated-giveFnptrs "GiveFnptrsToDll@8" \
+  -DPROBE_DLLEXPORT $static
+run_case cdecl-giveFnptrs "is not stdcall" \
+  -DPROBE_CDECL_GIVEFNPTRS "$work/six.def" $plain $static
+run_case extra-export "ProbeHelper" \
+  "$work/seven.def" $plain $static
+run_case missing-export "expected exactly" \
+  "$work/five.def" $plain $static
+run_case shared-cxx-runtime "imports libstdc++-6.dll" \
+  -DPROBE_USES_RUNTIME "$work/six.def" $plain
+
+# Not a PE image at all: the Linux build of a library, or any other file.
+printf 'not a library\n' >"$work/text.dll"
+if tools/check-dll.sh "$work/text.dll" >"$work/text.out" 2>&1; then
+  echo "FAILED not-a-pe: accepted"
+  failed=$((failed + 1))
+elif grep -q "not a PE image" "$work/text.out"; then
+  echo "ok     not-a-pe: rejected ($(head -n 1 "$work/text.out"))"
+  passed=$((passed + 1))
+else
+  echo "FAILED not-a-pe: wrong reason:"
+  sed 's/^/    /' "$work/text.out"
+  failed=$((failed + 1))
+fi
+
+# The layout assertions of the host declarations are guarded by the target
+# architecture; the Windows compiler must take the same guarded branch as
+# the Linux one, or the DLL would be built unchecked.
+cat >"$work/guard.cpp" <<'PROBE'
+#include "host_abi.h"
+#if !(defined(__i386__) || defined(_M_IX86))
+#error the layout assertions are switched off for this compiler
+#endif
+static_assert(sizeof(void*) == 4);
+PROBE
+if $CXX -std=c++20 -fsyntax-only -Idlls/host/abi "$work/guard.cpp" 2>"$work/guard.out"; then
+  echo "ok     layout-checks-active: host_abi.h compiles with its i386 layout assertions on"
+  passed=$((passed + 1))
+else
+  echo "FAILED layout-checks-active:"
+  sed 's/^/    /' "$work/guard.out"
+  failed=$((failed + 1))
+fi
+
+echo "check-dll: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
