@@ -96,6 +96,7 @@ if [ -n "$give_index" ]; then
     fi
     first_ret=$("$OBJDUMP" -d --start-address="$start" --stop-address="$stop" "$dll" |
       grep -E '[[:space:]]ret[lw]?([[:space:]]|$)' | head -n 1 || true)
+    # shellcheck disable=SC2016 # a literal "$0x8", as objdump prints it
     case "$first_ret" in
       *'ret '*'$0x8'*) ;;
       '') fail "GiveFnptrsToDll: no return found in its body" ;;
@@ -107,7 +108,7 @@ fi
 # ------------------------------------------------------------------- imports
 grep 'DLL Name:' "$work/headers" | awk '{print $NF}' >"$work/imports" || true
 while read -r name; do
-  lower=$(echo "$name" | tr 'A-Z' 'a-z')
+  lower=$(echo "$name" | tr '[:upper:]' '[:lower:]')
   case " $ALLOWED_IMPORTS " in
     *" $lower "*) ;;
     *) fail "imports $name, which Windows does not ship (link the runtimes statically)" ;;

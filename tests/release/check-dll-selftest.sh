@@ -1,4 +1,5 @@
 #!/bin/sh
+# shellcheck disable=SC2086 # $static and $plain are word lists on purpose
 # Shows that tools/check-dll.sh tells a right plugin DLL from wrong ones.
 # Each case builds tests/release/dll_probe.cpp with the MinGW-w64 cross
 # compiler in one shape and runs the check on it: the right shape must pass,
@@ -21,6 +22,7 @@ cp "$work/six.def" "$work/seven.def"
 echo "  ProbeHelper" >>"$work/seven.def"
 grep -v GetEngineFunctions "$work/six.def" >"$work/five.def"
 
+# Split into words where used, on purpose.
 static="-static -static-libgcc -static-libstdc++"
 plain="-Wl,--kill-at -Wl,--enable-stdcall-fixup"
 
@@ -31,8 +33,7 @@ failed=0
 run_case() {
   name=$1 expect=$2
   shift 2
-  # shellcheck disable=SC2068
-  if ! $CXX -std=c++20 -O2 -shared -o "$work/$name.dll" tests/release/dll_probe.cpp $@ \
+  if ! "$CXX" -std=c++20 -O2 -shared -o "$work/$name.dll" tests/release/dll_probe.cpp "$@" \
       2>"$work/$name.build"; then
     echo "FAILED $name: the probe did not build"
     cat "$work/$name.build"
@@ -94,7 +95,7 @@ cat >"$work/guard.cpp" <<'PROBE'
 #endif
 static_assert(sizeof(void*) == 4);
 PROBE
-if $CXX -std=c++20 -fsyntax-only -Idlls/host/abi "$work/guard.cpp" 2>"$work/guard.out"; then
+if "$CXX" -std=c++20 -fsyntax-only -Idlls/host/abi "$work/guard.cpp" 2>"$work/guard.out"; then
   echo "ok     layout-checks-active: host_abi.h compiles with its i386 layout assertions on"
   passed=$((passed + 1))
 else
