@@ -1,12 +1,326 @@
 #include "player_values.h"
 
-// Filled by the values work.
-std::string PlayerValuesPath() { return {}; }
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "host_api.h"
+
+namespace {
+
+// The file is read in pieces of this size, so a file of any size costs a
+// fixed read buffer plus what its records need.
+constexpr std::size_t kChunkBytes = 256 * 1024;
+// Key storage reserved up front, from the file's size: a file of distinct
+// ids needs about its own size.  Capped, because a huge file (or one of few
+// keys repeated) need not need that much, and the reservation is only a
+// guess that spares copies while the storage grows.
+constexpr std::size_t kMaxKeyReserve = 64u * 1024 * 1024;
+constexpr std::size_t kInitialSlots = 64;
+// Every value lies in [-2^31, 2^31 - 1], so the 64-bit sum of fewer than
+// 2^32 lines cannot overflow.  A file of that many lines (4 GiB of empty
+// lines at the least) is no player values file; its load fails.
+constexpr uint64_t kMaxLines = std::numeric_limits<uint32_t>::max();
+
+int32_t ClampToInt32(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// The blanks atoi skips in the "C" locale.  Tested byte by byte rather than
+// with isspace, which is locale-dependent and undefined for negative chars.
+bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// atoi over a bounded text, clamped to the 32-bit range instead of being
+// undefined beyond it.  Stops at the first byte that is not a digit (a NUL
+// included, as atoi on a C string would).
+int32_t ParseValue(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && IsCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Accumulates until the magnitude is past every 32-bit value; further
+  // digits only keep it there.
+  constexpr int64_t kPastRange = int64_t{1} << 32;
+  int64_t magnitude = 0;
+  for (; i < n && IsDigit(text[i]); ++i) {
+    if (magnitude < kPastRange) magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  return ClampToInt32(negative ? -magnitude : magnitude);
+}
+
+// A fast 64-bit multiply-mix over 8-byte words, folded to 32 bits.  Only
+// this process ever sees the hashes, so the byte order of the words does
+// not matter.
+uint32_t HashKey(std::string_view key) {
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  const char* p = key.data();
+  std::size_t n = key.size();
+  uint64_t h = 0x243F6A8885A308D3ull ^ (static_cast<uint64_t>(n) * kMul);
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * kMul;
+    h ^= h >> 29;
+    p += 8;
+    n -= 8;
+  }
+  uint64_t tail = 0;
+  if (n > 0) std::memcpy(&tail, p, n);
+  h = (h ^ tail) * 0xFF51AFD7ED558CCDull;
+  h ^= h >> 32;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 29;
+  return static_cast<uint32_t>(h);
+}
+
+// Opens `path` for reading if it is a regular file, and gives a hint of the
+// key storage its records need: its size, capped.  Everything else fails as
+// if missing: a directory (what an empty kel_playervaluesfile names) would
+// only fail later on its first read, and a pipe or a device (/dev/zero, a
+// FIFO) could block or never end.  Binary mode: the store handles CR LF
+// itself, and the Windows text mode would also stop at the first Ctrl-Z.
+std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint) {
+#ifdef _WIN32
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return nullptr;
+  struct _stat64 info;
+  if (_fstat64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFREG) == 0) {
+    std::fclose(file);
+    return nullptr;
+  }
+#else
+  // Non-blocking, so that opening a FIFO does not wait for a writer; it has
+  // no effect on the reads of a regular file.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  std::FILE* file = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!file) {
+    close(fd);
+    return nullptr;
+  }
+#endif
+  sizeHint = info.st_size > 0 ? static_cast<std::size_t>(std::min<uint64_t>(
+                                    static_cast<uint64_t>(info.st_size), kMaxKeyReserve))
+                              : 0;
+  // Reads go straight into the caller's large buffer.
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
+}  // namespace
+
+std::string PlayerValuesPath() {
+  try {
+    std::string path = HostApi::PluginPath();
+    const std::size_t slash = path.rfind('/');
+    path.erase(slash == std::string::npos ? 0 : slash + 1);
+    path += HostApi::CvarString("kel_playervaluesfile");
+    return path;
+  } catch (...) {
+    return {};  // out of memory: the empty path fails the load
+  }
+}
+
 PlayerValues& PlayerValues::Instance() {
   static PlayerValues store;
   return store;
 }
-bool PlayerValues::Load(const std::string&) { return false; }
-void PlayerValues::Reload(const std::string&) {}
-bool PlayerValues::IsLoaded() const { return false; }
-int32_t PlayerValues::ValueOf(const std::string&) { return 0; }
+
+bool PlayerValues::Load(const std::string& path) {
+  std::size_t sizeHint = 0;
+  std::FILE* file = OpenRegularFile(path, sizeHint);
+  if (!file) return false;
+
+  // Every load that reads a file starts from an empty table, even after a
+  // failed load: entries of earlier files must not survive into this one
+  // nor dilute its average.
+  Clear();
+  int64_t sum = 0;
+  bool ok = false;
+  try {
+    try {
+      keys_.reserve(sizeHint);
+    } catch (const std::bad_alloc&) {
+      // Only a guess; the storage grows as needed.
+    }
+    ok = ReadRecords(file, sum);
+  } catch (...) {
+    ok = false;  // out of memory: the file is too large to hold
+  }
+  std::fclose(file);
+
+  if (!ok || sum == 0 || count_ == 0) {
+    Clear();
+    return false;
+  }
+  average_ = ClampToInt32(sum / static_cast<int64_t>(count_));
+  return true;
+}
+
+void PlayerValues::Reload(const std::string& path) {
+  loaded_ = Load(path);
+  if (loaded_) HostApi::SeedRandom(static_cast<unsigned>(HostApi::CalendarSeconds()));
+}
+
+bool PlayerValues::IsLoaded() const { return loaded_; }
+
+int32_t PlayerValues::ValueOf(const std::string& key) {
+  if (!slots_.empty()) {
+    const Slot& slot = Find(key, HashKey(key));
+    if (slot.key != kNoKey) return slot.value;
+  }
+  // In double precision: (1.0 - 0.07) * 1000 is just below 930 and must
+  // truncate to 929.  The i386 build does its double arithmetic in SSE2, not
+  // in the x87 unit's extended precision, which would give 930.
+  const int r = HostApi::Random() % 10;
+  const double share = 1.0 - r * 0.01;
+  const double product = share * average_;
+  const int32_t value = static_cast<int32_t>(product);
+  try {
+    Set(key, value);
+  } catch (...) {
+    // Out of memory: give the default unkept rather than fail the command.
+  }
+  return value;
+}
+
+std::size_t PlayerValues::MemoryBytes() const {
+  return slots_.capacity() * sizeof(Slot) + keys_.capacity();
+}
+
+void PlayerValues::Clear() {
+  // Swapped out, not cleared: the memory of a large file is given back.
+  std::vector<Slot>().swap(slots_);
+  std::vector<char>().swap(keys_);
+  count_ = 0;
+  average_ = 0;
+}
+
+std::string_view PlayerValues::KeyAt(uint32_t offset) const {
+  uint32_t length;
+  std::memcpy(&length, keys_.data() + offset, sizeof length);
+  return {keys_.data() + offset + sizeof length, length};
+}
+
+PlayerValues::Slot& PlayerValues::Find(std::string_view key, uint32_t hash) {
+  // Linear probing; the table is never more than 3/4 full, so a free slot
+  // ends every search.
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.key == kNoKey) return slot;
+    if (slot.hash == hash && KeyAt(slot.key) == key) return slot;
+  }
+}
+
+void PlayerValues::Grow() {
+  const std::size_t size = slots_.empty() ? kInitialSlots : slots_.size() * 2;
+  std::vector<Slot> grown(size, Slot{0, kNoKey, 0});
+  const std::size_t mask = size - 1;
+  for (const Slot& slot : slots_) {
+    if (slot.key == kNoKey) continue;
+    std::size_t i = slot.hash & mask;
+    while (grown[i].key != kNoKey) i = (i + 1) & mask;
+    grown[i] = slot;
+  }
+  slots_.swap(grown);
+}
+
+void PlayerValues::Set(std::string_view key, int32_t value) {
+  const uint32_t hash = HashKey(key);
+  Slot* slot = nullptr;
+  if (!slots_.empty()) {
+    slot = &Find(key, hash);
+    if (slot->key != kNoKey) {
+      slot->value = value;
+      return;
+    }
+  }
+  if (slot == nullptr || (count_ + 1) * 4 > slots_.size() * 3) {
+    Grow();
+    slot = &Find(key, hash);
+  }
+  // Offsets are 32-bit; kNoKey itself must stay unused.
+  const std::size_t offset = keys_.size();
+  if (uint64_t{offset} + sizeof(uint32_t) + key.size() >= kNoKey) {
+    throw std::length_error("key storage");
+  }
+  const uint32_t length = static_cast<uint32_t>(key.size());
+  const char* lengthBytes = reinterpret_cast<const char*>(&length);
+  keys_.insert(keys_.end(), lengthBytes, lengthBytes + sizeof length);
+  keys_.insert(keys_.end(), key.begin(), key.end());
+  *slot = Slot{hash, static_cast<uint32_t>(offset), value};
+  ++count_;
+}
+
+bool PlayerValues::ReadRecords(std::FILE* file, int64_t& sum) {
+  uint64_t lines = 0;
+  // One line is one record however long it is; `endedByLf` tells whether a
+  // CR before the end belongs to a CR LF line end.
+  auto record = [&](std::string_view line, bool endedByLf) {
+    if (++lines > kMaxLines) return false;
+    if (endedByLf && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::size_t comma = line.rfind(',');
+    std::string_view key = line;
+    std::string_view valueText = line;
+    if (comma != std::string_view::npos) {
+      key = line.substr(0, comma);
+      valueText = line.substr(comma + 1);
+    }
+    const int32_t value = ParseValue(valueText);
+    sum += value;
+    Set(key, value);
+    return true;
+  };
+
+  std::vector<char> buffer(kChunkBytes);
+  std::string partial;  // a line begun in an earlier chunk
+  for (;;) {
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    if (got == 0) break;
+    const char* p = buffer.data();
+    const char* const end = p + got;
+    if (!partial.empty()) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+      if (lf == nullptr) {
+        partial.append(p, end);
+        continue;
+      }
+      partial.append(p, lf);
+      if (!record(partial, true)) return false;
+      partial.clear();
+      p = lf + 1;
+    }
+    while (p < end) {
+      const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+      if (lf == nullptr) {
+        partial.assign(p, end);
+        break;
+      }
+      if (!record(std::string_view(p, lf - p), true)) return false;
+      p = lf + 1;
+    }
+  }
+  if (std::ferror(file)) return false;
+  // The last line, when the file does not end with a line end.
+  if (!partial.empty() && !record(partial, false)) return false;
+  return true;
+}

@@ -1,23 +1,108 @@
 // The store of per-player skill values, loaded from the player values file.
+//
+// The file is a text file of one record a line: a key (a player's
+// authentication id, compared as exact bytes), a comma, and a whole-number
+// value.  Its format, as this store reads it:
+//   - A line ends at LF; a CR right before the LF belongs to the line end, so
+//     CR LF files read like LF files.  A last line without a line end is
+//     still read; the empty rest after a final LF is no line.
+//   - The LAST comma on a line separates key and value, so a key may itself
+//     hold commas.  The key is everything before it, unchanged.
+//   - The value is read as atoi reads it (leading blanks, an optional sign,
+//     decimal digits up to the first other byte; no digits gives 0), except
+//     that values beyond the 32-bit signed range are clamped to its ends.
+//   - A line without a comma is both the key and the value text ("1234"
+//     gives key "1234", value 1234; "abc" gives key "abc", value 0).
+//   - An empty line is a record with the empty key and the value 0.
+//   - No comments; a line of any length (512 bytes and more included) is one
+//     record; NUL and non-UTF-8 bytes are ordinary key bytes.
+//   - A later line with the same key replaces the earlier value, but every
+//     line's value counts in the sum.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Path of the player values file: the directory of the plugin library (up to
-// and including its last '/') followed by kel_playervaluesfile.
+// and including the last '/' of the path the plugin manager reports; nothing
+// when it has none, a backslash is no separator) followed by the text of
+// kel_playervaluesfile, unchanged.  An empty kel_playervaluesfile thus names
+// the library's directory, which fails to load.
 std::string PlayerValuesPath();
 
 class PlayerValues {
  public:
+  // The plugin's one store, made on first use: not loaded, empty, average 0.
+  // Tests and benchmarks may make stores of their own.
   static PlayerValues& Instance();
 
-  // Reads the file into the store; true on success.  Leaves `loaded` alone.
+  // Reads the file at `path` into the store; true on success.  Leaves
+  // `loaded` alone.
+  //   - A path that does not open as a regular file (missing, unreadable, a
+  //     directory, a device or pipe) gives false at once and leaves the
+  //     table and the average exactly as they were.
+  //   - Otherwise the table is emptied first, so after the load the store
+  //     depends only on this file, whatever earlier loads left behind.
+  //   - A file whose values sum to 0 (an empty file among them) gives false
+  //     with an empty table and average 0; so does a read error, a file too
+  //     large to hold in memory, or one of 2^32 lines or more.
+  //   - Otherwise the average is the sum of all lines' values divided by the
+  //     number of distinct keys, truncated toward zero, clamped to the 32-bit
+  //     signed range; the sum itself never overflows.
+  // Never throws.
   bool Load(const std::string& path);
-  // loaded = Load(path); seeds the C generator with the calendar time only
-  // when that succeeded.
+  // loaded = Load(path); seeds the C generator (HostApi::SeedRandom) with
+  // the calendar time in seconds only when that succeeded, so a failed load
+  // leaves the generator's sequence running on undisturbed.
   void Reload(const std::string& path);
   bool IsLoaded() const;
-  // The key's value; an unknown key gets 91..100 % of the average, kept.
+  // The key's value.  An unknown key is given a default drawn once from the
+  // C generator, r = rand() % 10, as (1.0 - r * 0.01) * average in double
+  // precision truncated toward zero (91..100 % of the average; r = 7 with an
+  // average of 1000 gives 929), and keeps it until the next load.  Never
+  // throws: if memory for the new entry runs out, the default is given
+  // without being kept.
   int32_t ValueOf(const std::string& key);
+
+  // Observers for tests, benchmarks and diagnostics.
+  int32_t Average() const { return average_; }
+  // Distinct keys in the table (file keys plus the defaults given out).
+  std::size_t EntryCount() const { return count_; }
+  // Bytes of memory the table holds (slot array and key storage capacity).
+  std::size_t MemoryBytes() const;
+
+ private:
+  // One open-addressing slot.  `key` is an offset into keys_, where the key
+  // is stored as a 4-byte length followed by its bytes; kNoKey marks a free
+  // slot.  Offsets rather than pointers keep a slot at 12 bytes on every
+  // platform and survive the growth of keys_.
+  struct Slot {
+    uint32_t hash;
+    uint32_t key;
+    int32_t value;
+  };
+  static constexpr uint32_t kNoKey = UINT32_MAX;
+
+  void Clear();
+  // The slot of `key` (hash `hash`), or of the free slot where it belongs.
+  Slot& Find(std::string_view key, uint32_t hash);
+  // Sets the key's value, adding the key when new.  May throw bad_alloc or
+  // length_error; the table is then still consistent.
+  void Set(std::string_view key, int32_t value);
+  void Grow();
+  std::string_view KeyAt(uint32_t offset) const;
+  // Reads all records of an open file into the (empty) table, adding every
+  // value to `sum`; false on a read error or a file beyond the limits.
+  // Throws on exhausted memory.
+  bool ReadRecords(std::FILE* file, int64_t& sum);
+
+  bool loaded_ = false;
+  int32_t average_ = 0;
+  std::size_t count_ = 0;
+  std::vector<Slot> slots_;  // size 0 or a power of two
+  std::vector<char> keys_;
 };
