@@ -42,6 +42,9 @@ struct ClientLog {
   std::vector<ChatMessage> chat;
   std::vector<HudMessage> hud;
   std::vector<std::string> commands;  // client commands, e.g. "readyroom\n"
+  // Chat lines of players that the game showed this client ("<name>: text"),
+  // as opposed to the plugin's notices in `chat`.
+  std::vector<std::string> playerChat;
 };
 
 struct RegisteredCvar {
@@ -60,11 +63,15 @@ struct Event {
     Hud,            // slot received an on-screen text
     ClientCommand,  // slot was sent a client command
     Note,           // the simulator's own narration
+    PlayerChat,     // slot was shown a player's chat line by the game
+    HostError,      // a fault the real host would not let pass (see HostErrors)
+    Fatal,          // the server would have stopped (see Fatal)
   };
   Kind kind = Kind::Note;
   float time = 0.0f;
   int slot = 0;  // receiving player slot, 0 when none
   std::string text;
+  std::string who;  // the receiving player's name at the time, "" when none
 };
 
 class SimServer {
@@ -93,22 +100,42 @@ class SimServer {
 
   // ---- time -----------------------------------------------------------
   float Time() const;
-  // Runs one server frame: advances the clock by `dt`, calls pfnStartFrame.
+  // Runs one server frame: advances the clock by `dt`, runs the client
+  // commands the plugin made clients send since the last frame (each through
+  // the plugin's pfnClientCommand, then the game: "readyroom" to team 0,
+  // "jointeamone" 1, "jointeamtwo" 2, "autoassign" the team with fewer other
+  // players, marines on a tie; a move sets the team field and reports the
+  // user information), then calls pfnStartFrame.  So a move the plugin asks
+  // for never takes effect inside the call that asked for it.
   void Frame(float dt = 0.1f);
   // Runs frames of `dt` until the clock reaches `time` (at least one frame
   // is run when the clock is already there).
   void RunUntil(float time, float dt = 0.1f);
   // Sets the clock without running a frame.
   void SetTime(float time);
+  // Runs the client commands the plugin made clients send (the game's part);
+  // Frame() does this first.
+  void ProcessClientCommands();
+  // srand() in this process: the plugin's rand() shares the C library, so
+  // this makes its random choices repeatable.
+  void SeedRandom(unsigned seed);
 
   // ---- players ----------------------------------------------------------
-  // Connects a player into the first free slot (or `slot`), sets up his
-  // game object and reports his user information.  Returns the slot, or 0.
+  // Connects a player into a free slot (or `slot`), sets up his game object
+  // and reports his user information.  Returns the slot, or 0.  Slots never
+  // used are taken first (lowest first), then slots whose player left, so a
+  // departed player's edict stays as he left it until the slots run out.
+  // Names are taken as given (the real engine cuts them at 31 characters);
+  // tests may use longer or hostile ones.
   int Connect(const std::string& name, const std::string& authId, int slot = 0);
   // A client whose game object the game has not created yet (no private data).
   int ConnectWithoutGameObject(const std::string& name, const std::string& authId);
-  // pfnClientDisconnect, then the slot is freed as the engine does: the edict
-  // keeps its game object with an empty name and an empty id.
+  // pfnClientDisconnect, then the client slot is freed as the engine does:
+  // the edict itself is not freed (free stays 0) and keeps its game object,
+  // its netname reads "" and pfnGetPlayerAuthId gives "" for it.  After the
+  // plugin's hook the game's own handler puts his team field back to 0
+  // (unless the plugin superseded it).  Queued client commands of his are
+  // dropped.
   void Disconnect(int slot);
   // The game's side of a team change: sets the team field, then reports the
   // user-information change (pfnClientUserInfoChanged).
@@ -124,10 +151,19 @@ class SimServer {
   void SetFlags(int slot, int flags);
   void SetClassName(int slot, const std::string& className);
   void SetAuthId(int slot, const std::string& authId);
+  // The game's ClientPutInServer for a client connected without a game
+  // object: creates it.
+  void PutInServer(int slot);
+  bool IsConnected(int slot) const;
+  std::string Name(int slot) const;  // the netname now, "" when none
+  int Team(int slot) const;          // the team field now
 
-  // A client command through pfnClientCommand; if the plugin does not
-  // supersede it, the game handles it (a "say" line reaches every player's
-  // chat as "<name>: text").  Returns the mres the plugin left.
+  // A client command through pfnClientCommand (words as pfnCmd_Argv gives
+  // them); if the plugin does not supersede it, the game handles it: a "say"
+  // line reaches every player's playerChat as "<name>: text", a "say_team"
+  // line only his team mates'; "readyroom", "jointeamone", "jointeamtwo" and
+  // "autoassign" move him (see Frame).  Returns the mres the plugin left.
+  // MRES_UNSET when the slot is not connected.
   META_RES ClientCommand(int slot, const std::vector<std::string>& words);
   META_RES Say(int slot, const std::string& text);      // "say" text
   META_RES SayTeam(int slot, const std::string& text);  // "say_team" text
@@ -136,20 +172,38 @@ class SimServer {
   bool ServerCommand(const std::vector<std::string>& words);
 
   // ---- console variables ----------------------------------------------
+  // Sets a console variable, creating it when unknown (as the game's own or
+  // a server.cfg line would); a value set before the plugin registers the
+  // variable is kept at registration.
   void SetCvar(const std::string& name, const std::string& value);
   std::string Cvar(const std::string& name) const;  // "" when unknown
   const std::vector<RegisteredCvar>& RegisteredCvars() const;
   const std::vector<std::string>& RegisteredCommands() const;
 
   // ---- observations -----------------------------------------------------
-  const std::vector<std::string>& ConsoleLines() const;  // each one line
-  const std::vector<std::string>& LogLines() const;      // as sent to the log
+  // The console output split into lines, without line ends.  The manager's
+  // pfnLogConsole formats into 1024 bytes and always appends a line end, so
+  // a text that already ends in "\n" leaves an extra empty line here.
+  const std::vector<std::string>& ConsoleLines() const;
+  // pfnAlertMessage(at_logged) texts, each as formatted, line end included
+  // (the engine adds none).
+  const std::vector<std::string>& LogLines() const;
+  // pfnLogError output split into lines like ConsoleLines (the manager
+  // appends the line end here too).
   const std::vector<std::string>& ErrorLines() const;
   const ClientLog& Client(int slot) const;
   const std::vector<Event>& Events() const;
   void ClearObservations();  // empties all of the above
   // mres as the plugin left it after the last hook call.
   META_RES LastResult() const;
+  // Faults the real host would not let pass: malformed messages, a hook that
+  // left mres unset, calls with bad edicts.  Not emptied by
+  // ClearObservations().
+  const std::vector<std::string>& HostErrors() const;
+  // True once the real server would have stopped (e.g. a user message over
+  // 192 bytes); FatalReason() says why.
+  bool Fatal() const;
+  const std::string& FatalReason() const;
   // The library path as the manager reports it to the plugin
   // (pfnGetPluginPath): the private copy, in the directory it was loaded from.
   std::string PluginPath() const;
@@ -161,6 +215,8 @@ class SimServer {
   const DLL_FUNCTIONS& GameHooks() const;       // as GetEntityAPI2 filled it
   const META_FUNCTIONS& MetaFunctions() const;  // as Meta_Attach filled it
   meta_globals_t& MetaGlobals();
+  // The plugin information Meta_Query handed over; null when not loaded.
+  const plugin_info_t* PluginInfo() const;
   void* Symbol(const char* name) const;  // dlsym on the loaded library
   // Calls pfnSpawn for an entity of the given class in a free non-player slot.
   META_RES SpawnEntity(const std::string& className);

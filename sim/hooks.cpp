@@ -1,0 +1,89 @@
+// Calling the plugin's game event hooks the way the classic manager does:
+// mres is set to MRES_UNSET before each call and read after it.
+#include <algorithm>
+
+#include "sim_state.h"
+
+namespace kelsim::detail {
+
+void SimState::BeginHook() {
+  metaGlobals.mres = MRES_UNSET;
+  metaGlobals.prev_mres = MRES_UNSET;
+  metaGlobals.status = MRES_UNSET;
+  metaGlobals.orig_ret = nullptr;
+  metaGlobals.override_ret = nullptr;
+}
+
+void SimState::EndHook(const char* name) {
+  const META_RES result = metaGlobals.mres;
+  if (result == MRES_UNSET) {
+    // The classic manager warns and carries on as if ignored.
+    HostError(std::string(name) + " left mres unset");
+  } else if (result < MRES_UNSET || result > MRES_SUPERCEDE) {
+    HostError(std::string(name) + " left an invalid mres " + std::to_string(result));
+  }
+  metaGlobals.prev_mres = result;
+  metaGlobals.status = std::max(metaGlobals.status, result);
+  lastResult = result;
+}
+
+int SimState::HookSpawn(edict_t* entity) {
+  if (!hooks.pfnSpawn) return 0;
+  BeginHook();
+  const int result = hooks.pfnSpawn(entity);
+  EndHook("pfnSpawn");
+  return result;
+}
+
+void SimState::HookClientConnect(edict_t* entity, const std::string& name) {
+  if (!hooks.pfnClientConnect) return;
+  char reject[128] = {};
+  BeginHook();
+  hooks.pfnClientConnect(entity, name.c_str(), "127.0.0.1:27005", reject);
+  EndHook("pfnClientConnect");
+}
+
+void SimState::HookClientPutInServer(edict_t* entity) {
+  if (!hooks.pfnClientPutInServer) return;
+  BeginHook();
+  hooks.pfnClientPutInServer(entity);
+  EndHook("pfnClientPutInServer");
+}
+
+void SimState::HookClientDisconnect(edict_t* entity) {
+  if (!hooks.pfnClientDisconnect) return;
+  BeginHook();
+  hooks.pfnClientDisconnect(entity);
+  EndHook("pfnClientDisconnect");
+}
+
+META_RES SimState::HookClientCommand(edict_t* entity) {
+  if (!hooks.pfnClientCommand) return MRES_UNSET;
+  BeginHook();
+  hooks.pfnClientCommand(entity);
+  EndHook("pfnClientCommand");
+  return lastResult;
+}
+
+META_RES SimState::HookClientUserInfoChanged(edict_t* entity, const std::string& name) {
+  if (!hooks.pfnClientUserInfoChanged) return MRES_UNSET;
+  const int slot = SlotOf(entity);
+  const std::string userInfo =
+      "\\name\\" + name + "\\team\\" +
+      std::to_string(slot ? edicts[static_cast<std::size_t>(slot)].v.team : 0);
+  std::vector<char> buffer(userInfo.begin(), userInfo.end());
+  buffer.push_back('\0');
+  BeginHook();
+  hooks.pfnClientUserInfoChanged(entity, buffer.data());
+  EndHook("pfnClientUserInfoChanged");
+  return lastResult;
+}
+
+void SimState::HookStartFrame() {
+  if (!hooks.pfnStartFrame) return;
+  BeginHook();
+  hooks.pfnStartFrame();
+  EndHook("pfnStartFrame");
+}
+
+}  // namespace kelsim::detail

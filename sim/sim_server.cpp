@@ -1,0 +1,300 @@
+// SimServer: the public face of the simulated server.
+#include "sim_server.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+#include "sim_state.h"
+
+namespace kelsim {
+
+struct SimServer::Impl : detail::SimState {
+  using SimState::SimState;
+};
+
+namespace {
+
+// The engine's side of a client connecting, then the game's: the client's
+// edict comes into use with a fresh set of variables; the game creates his
+// player object (ClientPutInServer) unless `withObject` is false; the user
+// information is reported last.
+void ConnectSlot(detail::SimState& s, int slot, const std::string& name, const std::string& authId,
+                 bool withObject) {
+  s.ClearEntity(slot);
+  edict_t* player = s.EdictAt(slot);
+  player->free = 0;
+  player->v.classname = s.pool.Intern("player");
+  s.SetNetName(slot, name);
+  player->v.flags = FL_CLIENT;
+  player->v.team = 0;
+  player->v.deadflag = DEAD_NO;
+  player->v.health = 100.0f;
+  s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{true, authId};
+  s.clients[static_cast<std::size_t>(slot)] = ClientLog{};
+  s.HookClientConnect(player, name);
+  if (withObject) {
+    player->pvPrivateData = &s.objects[static_cast<std::size_t>(slot)];
+    s.HookClientPutInServer(player);
+  }
+  s.HookClientUserInfoChanged(player, name);
+}
+
+int FreeSlot(detail::SimState& s, int wanted) {
+  if (wanted != 0) {
+    const bool usable =
+        s.IsPlayerSlot(wanted) && !s.players[static_cast<std::size_t>(wanted)].connected;
+    return usable ? wanted : 0;
+  }
+  // The engine takes the lowest free slot.  Slots never used come first
+  // here, so a departed player's edict stays as he left it (and observable)
+  // until the slots run out; pass `slot` to reuse one on purpose.
+  for (int slot = 1; slot <= s.maxClients; ++slot)
+    if (s.EdictAt(slot)->free) return slot;
+  for (int slot = 1; slot <= s.maxClients; ++slot)
+    if (!s.players[static_cast<std::size_t>(slot)].connected) return slot;
+  return 0;
+}
+
+}  // namespace
+
+SimServer::SimServer(int maxClients) : impl_(new Impl(maxClients)) {}
+
+SimServer::~SimServer() {
+  Unload();
+  delete impl_;
+}
+
+bool SimServer::Load(const std::string& pluginPath, PLUG_LOADTIME now) {
+  return impl_->LoadPlugin(pluginPath, now);
+}
+const std::string& SimServer::LoadError() const { return impl_->loadError; }
+void SimServer::Unload() { impl_->UnloadPlugin(); }
+
+void SimServer::ChangeMap(const std::string& mapName) {
+  detail::SimState& s = *impl_;
+  for (int index = s.maxClients + 1; index < s.maxEntities; ++index) s.ClearEntity(index);
+  s.clock = 1.0;
+  s.globals.time = 1.0f;
+  s.globals.mapname = s.pool.Intern(mapName);
+  s.HookSpawn(s.EdictAt(0));
+}
+
+float SimServer::Time() const { return impl_->globals.time; }
+
+void SimServer::Frame(float dt) {
+  detail::SimState& s = *impl_;
+  s.clock += dt;
+  s.globals.time = static_cast<float>(s.clock);
+  // The clients' commands arrive before the game's frame runs.
+  s.ProcessClientCommands();
+  s.HookStartFrame();
+}
+
+void SimServer::RunUntil(float time, float dt) {
+  do {
+    Frame(dt);
+  } while (impl_->clock + 1e-4 < time);
+}
+
+void SimServer::SetTime(float time) {
+  impl_->clock = time;
+  impl_->globals.time = time;
+}
+
+void SimServer::ProcessClientCommands() { impl_->ProcessClientCommands(); }
+void SimServer::SeedRandom(unsigned seed) { std::srand(seed); }
+
+int SimServer::Connect(const std::string& name, const std::string& authId, int slot) {
+  const int chosen = FreeSlot(*impl_, slot);
+  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, true);
+  return chosen;
+}
+
+int SimServer::ConnectWithoutGameObject(const std::string& name, const std::string& authId) {
+  const int chosen = FreeSlot(*impl_, 0);
+  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, false);
+  return chosen;
+}
+
+void SimServer::PutInServer(int slot) {
+  detail::SimState& s = *impl_;
+  if (!IsConnected(slot)) return;
+  edict_t* player = s.EdictAt(slot);
+  if (player->pvPrivateData) return;
+  player->pvPrivateData = &s.objects[static_cast<std::size_t>(slot)];
+  s.HookClientPutInServer(player);
+}
+
+void SimServer::Disconnect(int slot) {
+  detail::SimState& s = *impl_;
+  if (!IsConnected(slot)) return;
+  edict_t* player = s.EdictAt(slot);
+  const bool hooked = s.hooks.pfnClientDisconnect != nullptr;
+  s.HookClientDisconnect(player);
+  const bool superseded = hooked && s.lastResult == MRES_SUPERCEDE;
+  // The engine frees the client, not the edict: the edict keeps its game
+  // object, its name and id read empty from now on.
+  s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{};
+  s.SetNetName(slot, "");
+  // The game's own disconnect handler, after the plugin's hook, puts the
+  // leaver's team back to the ready room.
+  if (!superseded) player->v.team = 0;
+}
+
+void SimServer::SetTeam(int slot, int team) {
+  detail::SimState& s = *impl_;
+  if (!s.IsPlayerSlot(slot)) return;
+  s.EdictAt(slot)->v.team = team;
+  s.HookClientUserInfoChanged(s.EdictAt(slot), s.NameOf(slot));
+}
+
+void SimServer::Rename(int slot, const std::string& name) {
+  detail::SimState& s = *impl_;
+  if (!s.IsPlayerSlot(slot)) return;
+  // The plugin's pre hook still sees the old netname; the game's handler
+  // takes the new one from the user information afterwards.
+  if (s.HookClientUserInfoChanged(s.EdictAt(slot), name) != MRES_SUPERCEDE)
+    s.SetNetName(slot, name);
+}
+
+void SimServer::SetTeamSilently(int slot, int team) {
+  if (impl_->IsPlayerSlot(slot)) impl_->EdictAt(slot)->v.team = team;
+}
+
+void SimServer::SetDeadFlag(int slot, int deadflag) {
+  if (!impl_->IsPlayerSlot(slot)) return;
+  entvars_t& vars = impl_->EdictAt(slot)->v;
+  vars.deadflag = deadflag;
+  vars.health = deadflag == DEAD_NO ? 100.0f : 0.0f;
+}
+
+void SimServer::SetFlags(int slot, int flags) {
+  if (slot >= 0 && slot < impl_->maxEntities) impl_->EdictAt(slot)->v.flags = flags;
+}
+
+void SimServer::SetClassName(int slot, const std::string& className) {
+  if (slot >= 0 && slot < impl_->maxEntities)
+    impl_->EdictAt(slot)->v.classname = impl_->pool.Intern(className);
+}
+
+void SimServer::SetAuthId(int slot, const std::string& authId) {
+  if (IsConnected(slot)) impl_->players[static_cast<std::size_t>(slot)].authId = authId;
+}
+
+bool SimServer::IsConnected(int slot) const {
+  return impl_->IsPlayerSlot(slot) && impl_->players[static_cast<std::size_t>(slot)].connected;
+}
+std::string SimServer::Name(int slot) const { return impl_->NameOf(slot); }
+int SimServer::Team(int slot) const {
+  return impl_->IsPlayerSlot(slot) ? impl_->edicts[static_cast<std::size_t>(slot)].v.team : 0;
+}
+
+META_RES SimServer::ClientCommand(int slot, const std::vector<std::string>& words) {
+  if (!IsConnected(slot)) {
+    impl_->Note("slot " + std::to_string(slot) + " is not connected: no command from it");
+    return MRES_UNSET;
+  }
+  return impl_->RunClientCommand(slot, words);
+}
+META_RES SimServer::Say(int slot, const std::string& text) {
+  return ClientCommand(slot, {"say", text});
+}
+META_RES SimServer::SayTeam(int slot, const std::string& text) {
+  return ClientCommand(slot, {"say_team", text});
+}
+
+bool SimServer::ServerCommand(const std::vector<std::string>& words) {
+  detail::SimState& s = *impl_;
+  if (words.empty()) return false;
+  for (const detail::ServerCommandEntry& command : s.commands) {
+    if (detail::CaseLess{}(command.name, words[0]) || detail::CaseLess{}(words[0], command.name))
+      continue;
+    if (!command.live) return false;
+    s.argStack.push_back(words);
+    command.handler();
+    s.argStack.pop_back();
+    return true;
+  }
+  return false;
+}
+
+void SimServer::SetCvar(const std::string& name, const std::string& value) {
+  auto found = impl_->cvars.find(name);
+  if (found == impl_->cvars.end())
+    found = impl_->cvars.emplace(name, detail::CvarEntry{name, value, 0, false}).first;
+  found->second.value = value;
+}
+
+std::string SimServer::Cvar(const std::string& name) const {
+  auto found = impl_->cvars.find(name);
+  return found == impl_->cvars.end() ? std::string() : found->second.value;
+}
+
+const std::vector<RegisteredCvar>& SimServer::RegisteredCvars() const {
+  return impl_->registeredCvars;
+}
+const std::vector<std::string>& SimServer::RegisteredCommands() const {
+  return impl_->commandNames;
+}
+
+const std::vector<std::string>& SimServer::ConsoleLines() const { return impl_->consoleLines; }
+const std::vector<std::string>& SimServer::LogLines() const { return impl_->logLines; }
+const std::vector<std::string>& SimServer::ErrorLines() const { return impl_->errorLines; }
+
+const ClientLog& SimServer::Client(int slot) const {
+  static const ClientLog kNone;
+  return impl_->IsPlayerSlot(slot) ? impl_->clients[static_cast<std::size_t>(slot)] : kNone;
+}
+
+const std::vector<Event>& SimServer::Events() const { return impl_->events; }
+
+void SimServer::ClearObservations() {
+  detail::SimState& s = *impl_;
+  s.consoleLines.clear();
+  s.logLines.clear();
+  s.errorLines.clear();
+  s.consolePending.clear();
+  s.errorPending.clear();
+  for (ClientLog& client : s.clients) client = ClientLog{};
+  s.events.clear();
+}
+
+META_RES SimServer::LastResult() const { return impl_->lastResult; }
+const std::vector<std::string>& SimServer::HostErrors() const { return impl_->hostErrors; }
+bool SimServer::Fatal() const { return impl_->fatal; }
+const std::string& SimServer::FatalReason() const { return impl_->fatalReason; }
+
+std::string SimServer::PluginPath() const { return impl_->pluginPath; }
+std::string SimServer::PluginDirectory() const { return impl_->directory; }
+
+edict_t* SimServer::Edict(int index) {
+  return index >= 0 && index < impl_->maxEntities ? impl_->EdictAt(index) : nullptr;
+}
+const DLL_FUNCTIONS& SimServer::GameHooks() const { return impl_->hooks; }
+const META_FUNCTIONS& SimServer::MetaFunctions() const { return impl_->metaFunctions; }
+meta_globals_t& SimServer::MetaGlobals() { return impl_->metaGlobals; }
+const plugin_info_t* SimServer::PluginInfo() const { return impl_->info; }
+
+void* SimServer::Symbol(const char* name) const {
+  return impl_->library && name ? dlsym(impl_->library, name) : nullptr;
+}
+
+META_RES SimServer::SpawnEntity(const std::string& className) {
+  detail::SimState& s = *impl_;
+  for (int index = s.maxClients + 1; index < s.maxEntities; ++index) {
+    edict_t* entity = s.EdictAt(index);
+    if (!entity->free) continue;
+    s.ClearEntity(index);
+    entity->free = 0;
+    entity->v.classname = s.pool.Intern(className);
+    entity->pvPrivateData = &s.objects[static_cast<std::size_t>(index)];
+    s.lastResult = MRES_UNSET;
+    s.HookSpawn(entity);
+    return s.lastResult;
+  }
+  s.HostError("SpawnEntity: no free entity slot");
+  return MRES_UNSET;
+}
+
+}  // namespace kelsim

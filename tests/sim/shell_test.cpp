@@ -1,0 +1,257 @@
+// The plugin shell as the plugin manager and the engine meet it: entry
+// points, handshakes, tables, registrations and the map start.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+
+namespace {
+
+using kelsim_test::SimFixture;
+
+class ShellTest : public SimFixture {
+ protected:
+  template <typename Fn>
+  Fn Entry(const char* name) {
+    void* symbol = server.Symbol(name);
+    EXPECT_NE(symbol, nullptr) << name;
+    return reinterpret_cast<Fn>(symbol);
+  }
+};
+
+TEST_F(ShellTest, RegistersThreeCvarsInOrderWithDefaultsAndFlags) {
+  const auto& cvars = server.RegisteredCvars();
+  ASSERT_EQ(cvars.size(), 3u);
+  const struct {
+    const char* name;
+    const char* value;
+    int flags;
+  } expected[] = {
+      {"mm_kel_version", "1.01e", FCVAR_SERVER},
+      {"kel_handicapteam", "none", FCVAR_PROTECTED},
+      {"kel_playervaluesfile", "player_values.txt", FCVAR_PROTECTED},
+  };
+  for (std::size_t i = 0; i < cvars.size(); ++i) {
+    EXPECT_EQ(cvars[i].name, expected[i].name) << i;
+    EXPECT_EQ(cvars[i].defaultValue, expected[i].value) << i;
+    EXPECT_EQ(cvars[i].flags, expected[i].flags) << i;
+    EXPECT_EQ(server.Cvar(expected[i].name), expected[i].value) << i;
+  }
+  EXPECT_EQ(FCVAR_SERVER, 4);
+  EXPECT_EQ(FCVAR_PROTECTED, 32);
+}
+
+TEST_F(ShellTest, RegistersTenServerCommandsInOrder) {
+  const std::vector<std::string> expected = {
+      "kel", "kel_help", "sl", "showlast", "ml", "movelast", "rrr", "stv", "eventeam", "eventeams"};
+  EXPECT_EQ(server.RegisteredCommands(), expected);
+}
+
+TEST_F(ShellTest, MetaQueryGivesThePluginInformation) {
+  const plugin_info_t* info = server.PluginInfo();
+  ASSERT_NE(info, nullptr);
+  EXPECT_STREQ(info->ifvers, "5:10");
+  EXPECT_STREQ(info->name, "Kelvane");
+  EXPECT_STREQ(info->version, "1.01e");
+  EXPECT_STREQ(info->date, "Mon Feb 16 02:39:40 2004");
+  EXPECT_STREQ(info->logtag, "KEL");
+  EXPECT_EQ(info->loadable, PT_ANYPAUSE);
+  EXPECT_EQ(info->unloadable, PT_ANYPAUSE);
+}
+
+TEST_F(ShellTest, MetaAttachFillsOnlyTheTwoGetters) {
+  const META_FUNCTIONS& table = server.MetaFunctions();
+  EXPECT_EQ(reinterpret_cast<void*>(table.pfnGetEntityAPI2), server.Symbol("GetEntityAPI2"));
+  EXPECT_EQ(reinterpret_cast<void*>(table.pfnGetEngineFunctions),
+            server.Symbol("GetEngineFunctions"));
+  EXPECT_NE(table.pfnGetEntityAPI2, nullptr);
+  EXPECT_NE(table.pfnGetEngineFunctions, nullptr);
+  EXPECT_EQ(table.pfnGetEntityAPI, nullptr);
+  EXPECT_EQ(table.pfnGetEntityAPI_Post, nullptr);
+  EXPECT_EQ(table.pfnGetEntityAPI2_Post, nullptr);
+  EXPECT_EQ(table.pfnGetNewDLLFunctions, nullptr);
+  EXPECT_EQ(table.pfnGetNewDLLFunctions_Post, nullptr);
+  EXPECT_EQ(table.pfnGetEngineFunctions_Post, nullptr);
+}
+
+TEST_F(ShellTest, HookTableSetsExactlyTheFiveHooks) {
+  const DLL_FUNCTIONS& hooks = server.GameHooks();
+  void* entries[sizeof(DLL_FUNCTIONS) / sizeof(void*)];
+  std::memcpy(entries, &hooks, sizeof(entries));
+  std::vector<int> set;
+  for (int i = 0; i < static_cast<int>(sizeof(entries) / sizeof(void*)); ++i)
+    if (entries[i]) set.push_back(i);
+  EXPECT_EQ(set, (std::vector<int>{1, 16, 19, 20, 25}));
+}
+
+TEST_F(ShellTest, GetEntityAPI2RefusesNullTableAndWrongVersion) {
+  auto getter = Entry<GETENTITYAPI2_FN>("GetEntityAPI2");
+  ASSERT_NE(getter, nullptr);
+  server.ClearObservations();
+
+  int version = INTERFACE_VERSION;
+  EXPECT_EQ(getter(nullptr, &version), 0);
+  EXPECT_EQ(server.LogLines(),
+            (std::vector<std::string>{"GetEntityAPI2 called with null pFunctionTable\n"}));
+
+  server.ClearObservations();
+  DLL_FUNCTIONS table{};
+  version = 139;
+  EXPECT_EQ(getter(&table, &version), 0);
+  EXPECT_EQ(version, 140);
+  EXPECT_EQ(server.LogLines(),
+            (std::vector<std::string>{"GetEntityAPI2 version mismatch; requested=139 ours=140\n"}));
+  EXPECT_EQ(table.pfnSpawn, nullptr) << "a refused table stays untouched";
+
+  server.ClearObservations();
+  version = INTERFACE_VERSION;
+  EXPECT_NE(getter(&table, &version), 0);
+  EXPECT_EQ(std::memcmp(&table, &server.GameHooks(), sizeof(table)), 0);
+  EXPECT_TRUE(server.LogLines().empty());
+  EXPECT_TRUE(server.ErrorLines().empty());
+}
+
+TEST_F(ShellTest, GetEngineFunctionsRefusesNullTableAndWrongVersion) {
+  auto getter = Entry<GET_ENGINE_FUNCTIONS_FN>("GetEngineFunctions");
+  ASSERT_NE(getter, nullptr);
+  server.ClearObservations();
+
+  int version = ENGINE_INTERFACE_VERSION;
+  EXPECT_EQ(getter(nullptr, &version), 0);
+  // One line each: the manager ends the line, the plugin must not.
+  EXPECT_EQ(server.ErrorLines(),
+            (std::vector<std::string>{"GetEngineFunctions called with null pengfuncsFromEngine"}));
+
+  server.ClearObservations();
+  version = 137;
+  std::vector<char> table(700);
+  EXPECT_EQ(getter(reinterpret_cast<enginefuncs_t*>(table.data()), &version), 0);
+  EXPECT_EQ(version, 138);
+  EXPECT_EQ(
+      server.ErrorLines(),
+      (std::vector<std::string>{"GetEngineFunctions version mismatch; requested=137 ours=138"}));
+  EXPECT_TRUE(server.LogLines().empty());
+}
+
+TEST_F(ShellTest, GetEngineFunctionsCopiesAnAllNullPrefixAndNothingBeyond) {
+  auto getter = Entry<GET_ENGINE_FUNCTIONS_FN>("GetEngineFunctions");
+  ASSERT_NE(getter, nullptr);
+  // The manager's table is longer than the 144 entries the plugin knows.
+  constexpr std::size_t kPrefix = sizeof(enginefuncs_t);
+  std::vector<unsigned char> table(kPrefix + 64, 0xAB);
+  int version = ENGINE_INTERFACE_VERSION;
+  EXPECT_NE(getter(reinterpret_cast<enginefuncs_t*>(table.data()), &version), 0);
+  EXPECT_EQ(version, ENGINE_INTERFACE_VERSION);
+  for (std::size_t i = 0; i < kPrefix; ++i) ASSERT_EQ(table[i], 0) << "byte " << i;
+  for (std::size_t i = kPrefix; i < table.size(); ++i) ASSERT_EQ(table[i], 0xAB) << "byte " << i;
+  EXPECT_TRUE(server.ErrorLines().empty());
+}
+
+TEST_F(ShellTest, MetaAttachRefusesNullMetaGlobals) {
+  auto attach = Entry<META_ATTACH_FN>("Meta_Attach");
+  ASSERT_NE(attach, nullptr);
+  server.ClearObservations();
+  META_FUNCTIONS table{};
+  EXPECT_EQ(attach(PT_ANYTIME, &table, nullptr, nullptr), 0);
+  EXPECT_EQ(server.ErrorLines(),
+            (std::vector<std::string>{"Meta_Attach called with null pMGlobals"}));
+  EXPECT_EQ(table.pfnGetEntityAPI2, nullptr);
+}
+
+TEST_F(ShellTest, MetaAttachWithNullTableStillKeepsTheMetaGlobals) {
+  auto attach = Entry<META_ATTACH_FN>("Meta_Attach");
+  ASSERT_NE(attach, nullptr);
+  server.ClearObservations();
+  static meta_globals_t substitute{};  // outlives the test: the plugin keeps it
+  substitute.mres = MRES_UNSET;
+  EXPECT_EQ(attach(PT_ANYTIME, nullptr, &substitute, nullptr), 0);
+  EXPECT_EQ(server.ErrorLines(),
+            (std::vector<std::string>{"Meta_Attach called with null pFunctionTable"}));
+
+  // The next hook writes its result into the globals kept just now, so the
+  // manager's own stay unset.
+  allowHostErrors = true;
+  server.Frame();
+  EXPECT_EQ(substitute.mres, MRES_IGNORED);
+  EXPECT_EQ(server.LastResult(), MRES_UNSET);
+  EXPECT_EQ(server.HostErrors(), (std::vector<std::string>{"pfnStartFrame left mres unset"}));
+
+  // Attached properly again, results reach the manager.
+  META_FUNCTIONS table{};
+  EXPECT_EQ(attach(PT_ANYTIME, &table, &server.MetaGlobals(), nullptr), 1);
+  server.Frame();
+  EXPECT_EQ(server.LastResult(), MRES_IGNORED);
+}
+
+TEST_F(ShellTest, VersionCvarIsPutBackAtEveryMapStart) {
+  EXPECT_EQ(server.Cvar("mm_kel_version"), "1.01e");
+  for (const char* map : {"ns_veil", "ns_nothing"}) {
+    server.SetCvar("mm_kel_version", "9.99");
+    server.ChangeMap(map);
+    EXPECT_EQ(server.Cvar("mm_kel_version"), "1.01e") << map;
+  }
+}
+
+TEST_F(ShellTest, OnlyTheWorldSpawnRunsTheMapStart) {
+  server.ChangeMap();
+  EXPECT_EQ(server.LastResult(), MRES_HANDLED);
+
+  const struct {
+    const char* className;
+    META_RES result;
+  } cases[] = {
+      {"info_player_start", MRES_IGNORED},
+      {"WorldSpawn", MRES_IGNORED},
+      {"worldspawn ", MRES_IGNORED},
+      {"", MRES_IGNORED},
+      // The class name alone decides: any entity of class worldspawn.
+      {"worldspawn", MRES_HANDLED},
+  };
+  for (const auto& c : cases) {
+    server.SetCvar("mm_kel_version", "changed");
+    EXPECT_EQ(server.SpawnEntity(c.className), c.result) << '"' << c.className << '"';
+    EXPECT_EQ(server.Cvar("mm_kel_version"), c.result == MRES_HANDLED ? "1.01e" : "changed")
+        << '"' << c.className << '"';
+  }
+}
+
+TEST_F(ShellTest, ClientCommandWithoutGameObjectReachesNothing) {
+  server.SetCvar("mp_serverops", "STEAM_0:0:7");
+  const int slot = server.ConnectWithoutGameObject("Early", "STEAM_0:0:7");
+  ASSERT_NE(slot, 0);
+  server.ClearObservations();
+  for (const char* word : {"kel_help", "kel", "stv", "rrr"}) {
+    EXPECT_EQ(server.ClientCommand(slot, {word}), MRES_IGNORED) << word;
+    EXPECT_EQ(server.Say(slot, std::string("/") + word), MRES_IGNORED) << word;
+  }
+  EXPECT_TRUE(server.Client(slot).hud.empty());
+  EXPECT_TRUE(server.Client(slot).chat.empty());
+  EXPECT_TRUE(server.Client(slot).commands.empty());
+  EXPECT_TRUE(server.ConsoleLines().empty());
+  EXPECT_TRUE(server.LogLines().empty());
+  // Not superseded, so the game showed the chat lines.
+  EXPECT_EQ(PlayerChat(slot).size(), 4u);
+}
+
+TEST_F(ShellTest, MetaDetachReturnsOneAndEndsNothing) {
+  auto detach = Entry<META_DETACH_FN>("Meta_Detach");
+  ASSERT_NE(detach, nullptr);
+  EXPECT_EQ(detach(PT_ANYTIME, PNL_COMMAND), 1);
+  // Still working after a detach call: nothing was torn down.
+  server.ChangeMap();
+  EXPECT_EQ(server.LastResult(), MRES_HANDLED);
+}
+
+TEST_F(ShellTest, UnloadedLibraryLeavesItsCommandsDead) {
+  server.Unload();
+  EXPECT_FALSE(server.ServerCommand({"kel_help"}));
+  EXPECT_EQ(server.RegisteredCommands().size(), 10u);
+  // Loaded again, it takes its commands back and registers nothing twice.
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  EXPECT_EQ(server.RegisteredCommands().size(), 10u);
+  EXPECT_EQ(server.RegisteredCvars().size(), 3u);
+  EXPECT_TRUE(server.ServerCommand({"kel_help"}));
+}
+
+}  // namespace
