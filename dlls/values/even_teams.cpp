@@ -1,4 +1,181 @@
 #include "even_teams.h"
 
-// Filled by the even-teams work.
-void AssignEvenTeams(const CommandCaller&) {}
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "host_api.h"
+#include "player_values.h"
+#include "roster/messages.h"
+#include "roster/roster.h"
+
+namespace {
+
+int64_t Magnitude(int64_t difference) { return difference < 0 ? -difference : difference; }
+
+const std::string& NameOf(const RatedPlayer& entry) { return entry.name; }
+const std::string& NameOf(const RatedPlayer* entry) { return entry->name; }
+
+// Removes the first entry carrying `name`; true when there was one.
+template <typename Entry>
+bool RemoveFirstNamed(std::vector<Entry>& entries, const std::string& name) {
+  auto found = std::find_if(entries.begin(), entries.end(),
+                            [&name](const Entry& entry) { return NameOf(entry) == name; });
+  if (found == entries.end()) return false;
+  entries.erase(found);
+  return true;
+}
+
+void SendJoinCommand(const std::string& name, const char* command) {
+  GameObject* player = FindPlayerByName(name);
+  if (!player) return;  // left or renamed since the gathering
+  edict_t* entity = HostApi::ContainingEntity(HostApi::GameObjectVars(player));
+  if (entity) HostApi::SendClientCommand(entity, command);
+}
+
+}  // namespace
+
+void TeamSplit::TakeFromPool(const RatedPlayer& entry, int64_t halfValue) {
+  // By name, not by position: with two entries of one name the first one
+  // goes, whichever was meant.
+  auto found = std::find_if(pool.begin(), pool.end(), [&entry](const RatedPlayer* candidate) {
+    return candidate->name == entry.name;
+  });
+  if (found == pool.end()) return;
+  const RatedPlayer* taken = *found;
+  teamOne.push_back(taken);
+  teamOneValue += taken->value;
+  difference = teamOneValue - halfValue;
+  pool.erase(found);
+}
+
+EvenTeamsAssigner::EvenTeamsAssigner(const std::vector<RatedPlayer>& players)
+    : players_(players), entryCount_(static_cast<int32_t>(players.size())) {}
+
+void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
+                                   std::vector<std::string>& teamTwoNames) {
+  teamOne_.clear();
+  teamTwo_.clear();
+
+  // Sums in 64 bits: 32 values near the 32-bit limit would wrap a 32-bit
+  // total and turn halfValue, the tolerance and every difference into
+  // nonsense.  Below the limit the results are those of 32-bit sums.
+  int64_t total = 0;
+  TeamSplit start;
+  for (const RatedPlayer& player : players_) {
+    total += player.value;
+    if (player.team == kMarines) {
+      start.teamOne.push_back(&player);
+      start.teamOneValue += player.value;
+    } else if (player.team == kAliens) {
+      teamTwo_.push_back(player);
+    } else {
+      start.pool.push_back(&player);
+    }
+  }
+  if (entryCount_ % 2 != 0) {
+    ++entryCount_;
+    start.pool.push_back(&filler_);
+  }
+  halfValue_ = total / 2;
+  tolerance_ = static_cast<int64_t>(static_cast<double>(total) * 0.01);
+
+  std::vector<const RatedPlayer*>& pool = start.pool;
+  for (std::size_t i = 1; i < pool.size(); ++i) {
+    const auto drawn = static_cast<unsigned>(HostApi::Random());
+    std::swap(pool[i], pool[drawn % (i + 1)]);
+  }
+  start.difference = start.teamOneValue - halfValue_;
+
+  TeamSplit best;
+  bool stop = false;
+  searchCalls_ = 0;
+  // Team one is complete at entryCount / 2 entries.  When the current
+  // marines and the whole pool together fall short of that (the aliens hold
+  // more than half), no split can complete it, and the search would walk
+  // every ordering of the pool (a pool of 15 alone has more than 10^12)
+  // without ever meeting the step limit, which only applies once a
+  // candidate exists.  The outcome is known without it: no candidate.
+  const std::size_t half = static_cast<std::size_t>(entryCount_ / 2);
+  if (start.teamOne.size() + start.pool.size() >= half) SearchSplits(start, best, stop);
+
+  // Team one is the best candidate (the current marines and the entries
+  // taken), or nobody at all when there is none.
+  for (const RatedPlayer* entry : best.teamOne) teamOne_.push_back(*entry);
+  if (!RemoveFirstNamed(teamOne_, FillerName)) RemoveFirstNamed(best.pool, FillerName);
+  for (const RatedPlayer* entry : best.pool) teamTwo_.push_back(*entry);
+
+  teamOneNames.clear();
+  for (const RatedPlayer& player : teamOne_) teamOneNames.push_back(player.name);
+  teamTwoNames.clear();
+  for (const RatedPlayer& player : teamTwo_) teamTwoNames.push_back(player.name);
+}
+
+// The bound on the work of one run.  Step k of the first descent works on a
+// split whose team one holds m + k - 1 entries (m: the current marines), and
+// every candidate it makes holds m + k, so that descent, which always takes
+// the last pool entry and goes one level deeper, meets its first complete
+// candidate at step s0 = max(1, entryCount / 2 - m) whenever one can exist
+// (the caller makes no step otherwise).  From then on best holds a
+// candidate, so the first step numbered above kStepLimit sets stop and
+// returns, and once stop is set no loop makes another call.  Hence a run
+// makes at most max(kStepLimit + 1, s0 + 1) steps: 501 on any server, whose
+// pool never reaches 500.  Each step's loop either returns after its first
+// candidate (a completing level), makes one counted call per iteration, or
+// leaves once stop is set, so it copies at most as many splits as it makes
+// calls, plus one.
+void EvenTeamsAssigner::SearchSplits(TeamSplit split, TeamSplit& best, bool& stop) {
+  ++searchCalls_;
+  if (searchCalls_ > kStepLimit && best.difference != TeamSplit::kNoCandidate) {
+    stop = true;
+    return;
+  }
+  const std::size_t half = static_cast<std::size_t>(entryCount_ / 2);
+  for (std::size_t i = split.pool.size(); i-- > 0;) {
+    TeamSplit candidate = split;
+    candidate.TakeFromPool(*split.pool[i], halfValue_);
+    if (candidate.teamOne.size() >= half) {
+      // Strictly better only: a tie keeps the candidate found first.
+      if (Magnitude(candidate.difference) < Magnitude(best.difference)) {
+        best = std::move(candidate);
+        if (Magnitude(best.difference) <= tolerance_ && searchCalls_ > kToleranceSteps) stop = true;
+      }
+      // Only the last remaining entry is tried at a completing level.
+      return;
+    }
+    // Every candidate of this level has the same size, so once stop is set
+    // the remaining iterations could only make copies that nothing uses.
+    if (stop) return;
+    SearchSplits(std::move(candidate), best, stop);
+  }
+}
+
+void AssignEvenTeams(const CommandCaller&) {
+  std::vector<RatedPlayer> players;
+  bool anyoneWaiting = false;
+  const int maxClients = HostApi::MaxClients();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    edict_t* entity = HostApi::EntityOfIndex(slot);
+    if (!entity || HostApi::IsFree(entity)) continue;
+    std::string name = PlayerName(entity);
+    if (name.empty()) continue;
+    const int32_t value = PlayerValues::Instance().ValueOf(HostApi::PlayerAuthId(entity));
+    const TeamId team = PlayerTeam(entity);
+    if (team == kReadyRoom) anyoneWaiting = true;
+    players.push_back(RatedPlayer{std::move(name), value, team});
+  }
+  // Players of teams -2 and -1 join the pool, but only the ready room starts
+  // a run.
+  if (!anyoneWaiting) return;
+
+  EvenTeamsAssigner assigner(players);
+  std::vector<std::string> teamOne;
+  std::vector<std::string> teamTwo;
+  assigner.SplitTeams(teamOne, teamTwo);
+
+  for (std::size_t k = 0; k < teamOne.size() || k < teamTwo.size(); ++k) {
+    if (k < teamOne.size()) SendJoinCommand(teamOne[k], "jointeamone\n");
+    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], "jointeamtwo\n");
+  }
+  NoticeAll("New teams assigned.  Say /stv for more info\n", 3);
+}
