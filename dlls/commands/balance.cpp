@@ -51,6 +51,19 @@ bool LongerAgoThan(float now, float then, float seconds) { return std::fabs(now 
   g_lastNoticeTime = now;
 }
 
+// Stores `next` as BalanceState with the transitions of a refresh.
+void StoreBalance(int next) {
+  const int previous = g_balanceState;
+  g_balanceState = next;
+  if (previous == kBalanced && next != kBalanced) {
+    g_noticePending = true;
+    g_imbalanceSince = HostApi::Time();
+  } else if (previous != kBalanced && next == kBalanced) {
+    g_noticePending = false;
+    g_deathMoveArmed = false;
+  }
+}
+
 }  // namespace
 
 int BalanceRule(int marines, int aliens, int handicapTeam) {
@@ -72,16 +85,20 @@ int ComputeBalance() {
   return BalanceRule(TeamHeadcount(kMarines), TeamHeadcount(kAliens), g_handicapTeam);
 }
 
-void RefreshBalance() {
-  const int previous = g_balanceState;
-  g_balanceState = ComputeBalance();
-  if (previous == kBalanced && g_balanceState != kBalanced) {
-    g_noticePending = true;
-    g_imbalanceSince = HostApi::Time();
-  } else if (previous != kBalanced && g_balanceState == kBalanced) {
-    g_noticePending = false;
-    g_deathMoveArmed = false;
+void RefreshBalance() { StoreBalance(ComputeBalance()); }
+
+void RefreshBalanceOnDisconnect(edict_t* leaving) {
+  int marines = TeamHeadcount(kMarines);
+  int aliens = TeamHeadcount(kAliens);
+  // TeamHeadcount has counted him when his slot is a player slot in use with
+  // a game object; take him off the same count.
+  const int slot = HostApi::IndexOfEdict(leaving);
+  if (slot >= 1 && HostApi::EntityOfIndex(slot) == leaving) {
+    const int team = HostApi::Team(HostApi::GameObjectVars(PlayerAtSlot(slot)));
+    if (team == kMarines) --marines;
+    if (team == kAliens) --aliens;
   }
+  StoreBalance(BalanceRule(marines, aliens, g_handicapTeam));
 }
 
 void SnapshotAlive() {

@@ -25,6 +25,12 @@ int ComputeBalance();
 // the pending notice and stamps ImbalanceSince; going from uneven to even
 // clears the pending notice and disarms the death-time move.
 void RefreshBalance();
+// RefreshBalance for the pfnClientDisconnect hook.  The hook runs before the
+// engine lets the player go, while he still stands in his slot on his team,
+// so he is left out of the count: the refresh then sees the teams as they are
+// once he has left (and so disarms or raises a notice when his leaving evens
+// or unbalances them).
+void RefreshBalanceOnDisconnect(edict_t* leaving);
 // Records, for every present player in slots 1..32, whether he is alive now.
 void SnapshotAlive();
 // One pass, highest slot first: every player of the larger team who has died

@@ -22,8 +22,8 @@ int Spawn(edict_t* entity) {
   return 0;
 }
 
-void ClientDisconnect(edict_t* /*entity*/) {
-  RefreshBalance();
+void ClientDisconnect(edict_t* entity) {
+  RefreshBalanceOnDisconnect(entity);  // he still counts until the engine lets him go
   HostApi::SetHookResult(HookResult::Ignored);
 }
 
