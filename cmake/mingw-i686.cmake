@@ -17,6 +17,8 @@ set(CMAKE_RANLIB ${KEL_MINGW_TRIPLE}-gcc-ranlib-win32 CACHE FILEPATH "")
 # arithmetic in SSE registers rather than the x87 unit's extended precision.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# No link-time stamp in the PE headers: the same sources give the same DLL.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${KEL_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

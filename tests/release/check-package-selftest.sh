@@ -1,0 +1,74 @@
+#!/bin/sh
+# Shows that tools/check-package.sh accepts the archives tools/package.sh
+# wrote and rejects damaged copies of them.  Each case unpacks the real
+# archives, damages one of them in one way, packs the result into a folder
+# of its own and runs the check on that folder: the undamaged copy must
+# pass, every damaged one must fail with the reason named in the table.
+# Run tools/package.sh first.
+set -eu
+cd "$(dirname "$0")/../.."
+
+version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
+name=kel_mm-$version
+for archive in "dist/$name.zip" "dist/$name.tar.gz"; do
+  if [ ! -f "$archive" ]; then
+    echo "$archive is missing: run tools/package.sh first"
+    exit 1
+  fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+# damage_<case> changes the unpacked tree $1 of one archive.
+damage_none() { :; }
+damage_extra_file() { echo "left over" >"$1/addons/kel/dlls/notes.txt"; }
+damage_missing_dll() { rm "$1/addons/kel/dlls/kel_mm.dll"; }
+damage_wrong_so() { cp "$1/addons/kel/dlls/kel_mm.dll" "$1/addons/kel/dlls/kel_mm_i386.so"; }
+damage_stale_guide() { echo "an older line" >>"$1/addons/kel/operator-guide.md"; }
+damage_flat_layout() {
+  mv "$1/addons/kel/dlls/kel_mm_i386.so" "$1/kel_mm_i386.so"
+}
+
+# case | archive damaged (zip or tar) | expected: "pass" or a text of the
+# check's output
+run_case() {
+  case_name=$1 which=$2 expect=$3
+  dir=$work/$case_name
+  mkdir -p "$dir/tree" "$dir/dist"
+  if [ "$which" = zip ]; then
+    unzip -q "dist/$name.zip" -d "$dir/tree"
+    "damage_$case_name" "$dir/tree"
+    (cd "$dir/tree" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | zip -q -X "$dir/dist/$name.zip" -@)
+    cp "dist/$name.tar.gz" "$dir/dist/"
+  else
+    tar -xzf "dist/$name.tar.gz" -C "$dir/tree"
+    "damage_$case_name" "$dir/tree"
+    (cd "$dir/tree" && find . -mindepth 1 -maxdepth 1 | sed 's|^\./||' | tar -czf "$dir/dist/$name.tar.gz" -T -)
+    cp "dist/$name.zip" "$dir/dist/"
+  fi
+  if tools/check-package.sh "$dir/dist" >"$dir/out" 2>&1; then verdict=pass; else verdict=fail; fi
+  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
+    echo "ok     $case_name: accepted"
+    passed=$((passed + 1))
+  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$dir/out"; then
+    echo "ok     $case_name: rejected ($(grep -F -- "$expect" "$dir/out" | head -n 1 | cut -c1-120))"
+    passed=$((passed + 1))
+  else
+    echo "FAILED $case_name: expected ${expect}, the check said:"
+    sed 's/^/    /' "$dir/out"
+    failed=$((failed + 1))
+  fi
+}
+
+run_case none tar pass
+run_case extra_file tar "tar archive holds"
+run_case missing_dll zip "zip archive holds"
+run_case wrong_so tar "is not ELF32"
+run_case stale_guide zip "the archives differ"
+run_case flat_layout tar "tar archive holds"
+
+echo "check-package: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

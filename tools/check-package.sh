@@ -1,0 +1,152 @@
+#!/bin/sh
+# Checks the release archives that tools/package.sh wrote:
+#   1. both archives exist and hold exactly the operator's layout;
+#   2. both unpack to the same bytes, and the example values file and the
+#      guide are the repository's current ones;
+#   3. the Linux library is a 32-bit i386 shared object exporting exactly
+#      the six entry points, with the C++ and GCC runtimes built in; the
+#      glibc it needs is the one the guide names;
+#   4. the Windows library passes tools/check-dll.sh;
+#   5. the packaged Linux library, unpacked as an operator would, loads in
+#      the simulated server and finds the packaged player values file where
+#      it looks by default (beside itself).
+# Usage: tools/check-package.sh [dist-folder]   (default: dist)
+# KELSIM names the simulated server program (default: the i386 build's).
+set -eu
+cd "$(dirname "$0")/.."
+
+dist=${1:-dist}
+kelsim=${KELSIM:-build/i386/tools/kelsim/kelsim}
+version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
+name=kel_mm-$version
+zip=$dist/$name.zip
+tgz=$dist/$name.tar.gz
+so_path=addons/kel/dlls/kel_mm_i386.so
+dll_path=addons/kel/dlls/kel_mm.dll
+values_path=addons/kel/dlls/player_values.txt
+guide_path=addons/kel/operator-guide.md
+expected_files=$(printf '%s\n' "$so_path" "$dll_path" "$values_path" "$guide_path" | LC_ALL=C sort)
+entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+pass() {
+  echo "ok: $*"
+}
+
+for archive in "$zip" "$tgz"; do
+  if [ ! -f "$archive" ]; then
+    echo "FAIL: $archive is missing (run tools/package.sh)"
+    exit 1
+  fi
+done
+
+# -------------------------------------------------------------- 1. layout
+unzip -Z1 "$zip" | sed 's|/$||' >"$work/zip-entries"
+tar -tzf "$tgz" | sed 's|^\./||; s|/$||' | grep -vx '\.\{0,1\}' >"$work/tar-entries" || true
+for kind in zip tar; do
+  # Directory entries are allowed (tar has them); every other entry must be
+  # one of the expected files, and each of those must be there once.
+  files=$(grep -vxE 'addons|addons/kel|addons/kel/dlls' "$work/$kind-entries" | LC_ALL=C sort)
+  if [ "$files" = "$expected_files" ]; then
+    pass "$kind archive holds exactly: $(echo "$expected_files" | tr '\n' ' ')"
+  else
+    fail "$kind archive holds [$(echo "$files" | tr '\n' ' ')], expected [$(echo "$expected_files" | tr '\n' ' ')]"
+  fi
+done
+
+mkdir -p "$work/zip" "$work/tar"
+unzip -q "$zip" -d "$work/zip"
+tar -xzf "$tgz" -C "$work/tar"
+
+# -------------------------------------------------------------- 2. contents
+if diff -r "$work/zip" "$work/tar" >"$work/diff" 2>&1; then
+  pass "both archives unpack to the same files"
+else
+  fail "the archives differ: $(head -n 3 "$work/diff" | tr '\n' ' ')"
+fi
+if cmp -s "$work/tar/$values_path" examples/player_values.txt; then
+  pass "player_values.txt is examples/player_values.txt"
+else
+  fail "$values_path differs from examples/player_values.txt (package again)"
+fi
+if cmp -s "$work/tar/$guide_path" docs/operator-guide.md; then
+  pass "the guide is docs/operator-guide.md"
+else
+  fail "$guide_path differs from docs/operator-guide.md (package again)"
+fi
+for lib in "$so_path" "$dll_path"; do
+  [ -x "$work/tar/$lib" ] || fail "$lib is not executable in the tar archive"
+done
+
+# ------------------------------------------------------- 3. Linux library
+so=$work/tar/$so_path
+readelf -h "$so" >"$work/elf" 2>&1 || fail "$so_path is not an ELF file"
+grep -Eq 'Class:[[:space:]]+ELF32$' "$work/elf" || fail "$so_path is not ELF32"
+grep -Eq 'Machine:[[:space:]]+Intel 80386$' "$work/elf" || fail "$so_path is not for i386"
+grep -Eq 'Type:[[:space:]]+DYN' "$work/elf" || fail "$so_path is not a shared object"
+exports=$(readelf --dyn-syms -W "$so" |
+  awk '$5 == "GLOBAL" && $7 != "UND" && ($4 == "FUNC" || $4 == "OBJECT") {sub(/@.*/, "", $8); print $8}' |
+  LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')
+if [ "$exports" = "$entry_points" ]; then
+  pass "$so_path: ELF32 i386 shared object exporting $entry_points"
+else
+  fail "$so_path exports [$exports], expected exactly [$entry_points]"
+fi
+needed=$(readelf -d "$so" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+case " $needed" in
+  *" libstdc++"* | *" libgcc_s"*) fail "$so_path needs [$needed]: the C++ and GCC runtimes must be built in" ;;
+  *) pass "$so_path needs only [$(echo "$needed" | sed 's/ $//')]" ;;
+esac
+glibc=$(readelf -V -W "$so" | grep -o 'GLIBC_[0-9][0-9.]*' | sed 's/GLIBC_//' | sort -uV | tail -n 1)
+if [ -z "$glibc" ]; then
+  fail "cannot tell which glibc $so_path needs"
+elif grep -q "glibc $glibc or newer" docs/operator-guide.md; then
+  pass "$so_path needs glibc $glibc, as the guide says"
+else
+  fail "$so_path needs glibc $glibc, but the guide does not say \"glibc $glibc or newer\""
+fi
+
+# ----------------------------------------------------- 4. Windows library
+if tools/check-dll.sh "$work/tar/$dll_path" >"$work/dll-check" 2>&1; then
+  pass "$(cat "$work/dll-check")"
+else
+  fail "$dll_path: $(tr '\n' ' ' <"$work/dll-check")"
+fi
+
+# ------------------------------------------- 5. loads in the simulated server
+# The plugin finds its values file beside itself by default, so with the
+# packaged layout stv must answer with a report rather than a refusal.
+if [ ! -x "$kelsim" ]; then
+  fail "no simulated server at $kelsim (build target kelsim of the i386 preset)"
+else
+  scenario=$work/package-check.kel
+  cat >"$scenario" <<'EOF'
+# The packaged plugin, loaded as an operator installs it.
+console mm_kel_version
+console stv
+EOF
+  if tools/run-i386 "$kelsim" --plugin "$work/tar/$so_path" "$scenario" >"$work/sim.out" 2>&1; then
+    if grep -q '1\.01e' "$work/sim.out" && grep -q 'No players on either team' "$work/sim.out" &&
+      ! grep -q 'not loaded' "$work/sim.out"; then
+      pass "kelsim loaded the packaged plugin; it reports its version and read the packaged player_values.txt"
+    else
+      fail "kelsim ran, but the plugin did not answer as expected:"
+      sed 's/^/    /' "$work/sim.out"
+    fi
+  else
+    fail "kelsim could not run the packaged plugin:"
+    sed 's/^/    /' "$work/sim.out"
+  fi
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "check-package: $failures check(s) failed"
+  exit 1
+fi
+echo "check-package: $name.zip and $name.tar.gz are complete and load"

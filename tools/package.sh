@@ -1,0 +1,89 @@
+#!/bin/sh
+# Builds the release archives dist/kel_mm-<version>.zip and .tar.gz.
+#
+# Both hold the same tree, laid out as it goes into the game folder (the
+# folder of liblist.gam, e.g. ns/), so an operator unpacks either there:
+#
+#   addons/kel/dlls/kel_mm_i386.so     Linux i386 plugin
+#   addons/kel/dlls/kel_mm.dll         Windows i686 plugin
+#   addons/kel/dlls/player_values.txt  example values, where the plugin looks
+#   addons/kel/operator-guide.md       the operator guide
+#
+# The two libraries are built first (presets i386 and win32, target kel_mm
+# only).  KEL_BUILD_I386 and KEL_BUILD_WIN32 name other build folders for the
+# same presets.  The version is the plugin's own, read from its plugin
+# information; KEL_VERSION overrides it.  Entries have a fixed order, owner
+# and time stamp (the last commit's time), so packaging the same builds
+# again gives byte-identical archives.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+build_i386=${KEL_BUILD_I386:-build/i386}
+build_win32=${KEL_BUILD_WIN32:-build/win32}
+
+version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
+case "$version" in
+  '' | *[!0-9A-Za-z.]*)
+    echo "package: cannot read the plugin version from dlls/plugin/plugin_info.cpp" >&2
+    exit 1
+    ;;
+esac
+
+build() {
+  preset=$1 dir=$2
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake --preset "$preset" -B "$dir" >/dev/null
+  fi
+  cmake --build "$dir" --target kel_mm -j2
+}
+echo "package: building the Linux i386 plugin in $build_i386"
+build i386 "$build_i386"
+echo "package: building the Windows i686 plugin in $build_win32"
+build win32 "$build_win32"
+
+so=$build_i386/kel_mm_i386.so
+dll=$build_win32/kel_mm.dll
+values=examples/player_values.txt
+guide=docs/operator-guide.md
+for f in "$so" "$dll" "$values" "$guide"; do
+  if [ ! -f "$f" ]; then
+    echo "package: missing $f" >&2
+    exit 1
+  fi
+done
+
+name=kel_mm-$version
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+tree=$stage/tree
+mkdir -p "$tree/addons/kel/dlls"
+install -m 0755 "$so" "$tree/addons/kel/dlls/kel_mm_i386.so"
+install -m 0755 "$dll" "$tree/addons/kel/dlls/kel_mm.dll"
+# One time stamp for every entry, so that rebuilding the same commit gives
+# the same archives.  The PE header's own time stamp, which strip rewrites,
+# follows it too.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 946684800)}
+export SOURCE_DATE_EPOCH
+# The builds carry debug information; the shipped libraries keep their
+# symbol tables but not that.
+strip --strip-debug "$tree/addons/kel/dlls/kel_mm_i386.so"
+i686-w64-mingw32-strip --strip-debug "$tree/addons/kel/dlls/kel_mm.dll"
+install -m 0644 "$values" "$tree/addons/kel/dlls/player_values.txt"
+install -m 0644 "$guide" "$tree/addons/kel/operator-guide.md"
+
+epoch=$SOURCE_DATE_EPOCH
+stamp=$(date -u -d "@$epoch" +%Y%m%d%H%M.%S)
+find "$tree" -exec touch -h -t "$stamp" {} +
+chmod 0755 "$tree/addons" "$tree/addons/kel" "$tree/addons/kel/dlls"
+
+mkdir -p dist
+rm -f "dist/$name.zip" "dist/$name.tar.gz"
+(
+  cd "$tree"
+  find addons | LC_ALL=C sort >"$stage/list"
+  TZ=UTC zip -q -X -D "$root/dist/$name.zip" -@ <"$stage/list"
+  tar --format=ustar --owner=0 --group=0 --numeric-owner --mtime="@$epoch" \
+    --no-recursion -cf - -T "$stage/list" | gzip -n -9 >"$root/dist/$name.tar.gz"
+)
+echo "package: wrote dist/$name.zip and dist/$name.tar.gz"
