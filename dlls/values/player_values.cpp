@@ -127,13 +127,16 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint) {
 
 }  // namespace
 
+std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName) {
+  const std::size_t slash = pluginPath.rfind('/');
+  std::string path(pluginPath.substr(0, slash == std::string_view::npos ? 0 : slash + 1));
+  path += fileName;
+  return path;
+}
+
 std::string PlayerValuesPath() {
   try {
-    std::string path = HostApi::PluginPath();
-    const std::size_t slash = path.rfind('/');
-    path.erase(slash == std::string::npos ? 0 : slash + 1);
-    path += HostApi::CvarString("kel_playervaluesfile");
-    return path;
+    return PlayerValuesPath(HostApi::PluginPath(), HostApi::CvarString("kel_playervaluesfile"));
   } catch (...) {
     return {};  // out of memory: the empty path fails the load
   }

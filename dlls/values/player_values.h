@@ -33,6 +33,9 @@
 // kel_playervaluesfile, unchanged.  An empty kel_playervaluesfile thus names
 // the library's directory, which fails to load.
 std::string PlayerValuesPath();
+// The same rule over given texts: PlayerValuesPath() is
+// PlayerValuesPath(plugin library path, kel_playervaluesfile).
+std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName);
 
 class PlayerValues {
  public:
