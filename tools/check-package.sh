@@ -8,8 +8,8 @@
 #      glibc it needs is the one the guide names;
 #   4. the Windows library passes tools/check-dll.sh;
 #   5. the packaged Linux library, unpacked as an operator would, loads in
-#      the simulated server and finds the packaged player values file where
-#      it looks by default (beside itself).
+#      the simulated server, reports its version and rates a player by the
+#      packaged player values file.
 # Usage: tools/check-package.sh [dist-folder]   (default: dist)
 # KELSIM names the simulated server program (default: the i386 build's).
 set -eu
@@ -120,27 +120,35 @@ else
 fi
 
 # ------------------------------------------- 5. loads in the simulated server
-# The plugin finds its values file beside itself by default, so with the
-# packaged layout stv must answer with a report rather than a refusal.
+# kelsim loads a private copy of the library from a folder of its own, so
+# the packaged values file is handed to it with --values (it lands beside
+# that copy, where the plugin looks by default).  A player listed in the
+# file must then be rated with the file's value.
 if [ ! -x "$kelsim" ]; then
   fail "no simulated server at $kelsim (build target kelsim of the i386 preset)"
 else
+  first=$(head -n 1 "$work/tar/$values_path" | tr -d '\r')
+  id=${first%,*}
+  value=${first##*,}
   scenario=$work/package-check.kel
-  cat >"$scenario" <<'EOF'
-# The packaged plugin, loaded as an operator installs it.
-console mm_kel_version
-console stv
-EOF
-  if tools/run-i386 "$kelsim" --plugin "$work/tar/$so_path" "$scenario" >"$work/sim.out" 2>&1; then
-    if grep -q '1\.01e' "$work/sim.out" && grep -q 'No players on either team' "$work/sim.out" &&
-      ! grep -q 'not loaded' "$work/sim.out"; then
-      pass "kelsim loaded the packaged plugin; it reports its version and read the packaged player_values.txt"
+  {
+    echo "# The packaged plugin with the packaged values file."
+    echo "map ns_package"
+    echo "cvar mm_kel_version"
+    echo "connect Ann \"$id\" marines"
+    echo "console stv"
+    echo "expect | $value - Ann"
+  } >"$scenario"
+  if tools/run-i386 "$kelsim" --plugin "$work/tar/$so_path" --values "$work/tar/$values_path" \
+    "$scenario" >"$work/sim.out" 2>&1; then
+    if grep -qF "mm_kel_version is \"$version\"" "$work/sim.out" && ! grep -q 'not loaded' "$work/sim.out"; then
+      pass "kelsim loaded the packaged plugin (version $version) and rated $id at $value from the packaged player_values.txt"
     else
-      fail "kelsim ran, but the plugin did not answer as expected:"
+      fail "kelsim ran the packaged plugin, but it did not answer as expected:"
       sed 's/^/    /' "$work/sim.out"
     fi
   else
-    fail "kelsim could not run the packaged plugin:"
+    fail "kelsim could not run the packaged plugin, or an expectation failed:"
     sed 's/^/    /' "$work/sim.out"
   fi
 fi

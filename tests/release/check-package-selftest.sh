@@ -28,6 +28,7 @@ damage_extra_file() { echo "left over" >"$1/addons/kel/dlls/notes.txt"; }
 damage_missing_dll() { rm "$1/addons/kel/dlls/kel_mm.dll"; }
 damage_wrong_so() { cp "$1/addons/kel/dlls/kel_mm.dll" "$1/addons/kel/dlls/kel_mm_i386.so"; }
 damage_stale_guide() { echo "an older line" >>"$1/addons/kel/operator-guide.md"; }
+damage_zero_values() { echo "STEAM_0:1:1001,0" >"$1/addons/kel/dlls/player_values.txt"; }
 damage_flat_layout() {
   mv "$1/addons/kel/dlls/kel_mm_i386.so" "$1/kel_mm_i386.so"
 }
@@ -69,6 +70,7 @@ run_case missing_dll zip "zip archive holds"
 run_case wrong_so tar "is not ELF32"
 run_case stale_guide zip "the archives differ"
 run_case flat_layout tar "tar archive holds"
+run_case zero_values tar "kelsim could not run the packaged plugin, or an expectation failed"
 
 echo "check-package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
