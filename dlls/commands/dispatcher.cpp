@@ -107,11 +107,13 @@ CommandWords ReadCommandWords() { return {HostApi::CommandArg(0), HostApi::Comma
 bool IsCommand(const CommandWords& words, const char* word) {
   if (!word || !words.word0) return false;
   if (EqualsIgnoringCase(words.word0, word)) return true;
+  // Most chat lines end here, before the "say" comparisons.
+  if (!words.word1 || words.word1[0] != '/') return false;
   if (!EqualsIgnoringCase(words.word0, "say") && !EqualsIgnoringCase(words.word0, "say_team")) {
     return false;
   }
   // "/" + word, compared in place.
-  return words.word1 && words.word1[0] == '/' && EqualsIgnoringCase(words.word1 + 1, word);
+  return EqualsIgnoringCase(words.word1 + 1, word);
 }
 
 void DispatchClientCommand(edict_t* edict, GameObject* player) {

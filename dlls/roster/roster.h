@@ -55,6 +55,6 @@ TeamId PlayerTeam(edict_t* entity);
 // The player's net name; "" when the entity is absent or free.
 std::string PlayerName(edict_t* entity);
 // The number of slots in use with a game object whose raw team field equals
-// `team` (so team 7 counts players recorded as kNoTeam); dead, nameless and
-// dying players count.
+// `team`: TeamHeadcount(7) counts a player whom PlayerTeam reads as kNoTeam.
+// Dead, nameless and dying players count.
 int TeamHeadcount(int team);
