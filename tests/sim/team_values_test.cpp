@@ -1,0 +1,220 @@
+// Stories of the stv report: who is listed, the verdict, the columns and the
+// ranking, on a player's screen and on the server console.
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+
+namespace {
+
+using kelsim_test::kAliens;
+using kelsim_test::kMarines;
+using kelsim_test::kReadyRoom;
+
+class TeamValues : public kelsim_test::SimFixture {
+ protected:
+  struct Seat {
+    std::string name;
+    int value;
+    int team;
+  };
+  // Writes a values file with one id per seat, starts a map that loads it,
+  // and seats everybody in slot order.  Returns the slots.
+  std::vector<int> SeatPlayers(const std::vector<Seat>& seats) {
+    std::string file;
+    for (std::size_t k = 0; k < seats.size(); ++k)
+      file += "STEAM_0:0:" + std::to_string(k + 1) + "," + std::to_string(seats[k].value) + "\n";
+    StartMapWithValues(file);
+    std::vector<int> slots;
+    for (std::size_t k = 0; k < seats.size(); ++k)
+      slots.push_back(Join(seats[k].name, "STEAM_0:0:" + std::to_string(k + 1), seats[k].team));
+    return slots;
+  }
+
+  // The report as the server console printed it, line ends restored.
+  std::string ConsoleReport() {
+    server.ClearObservations();
+    EXPECT_TRUE(server.ServerCommand({"stv"}));
+    std::string text;
+    for (const std::string& line : server.ConsoleLines()) text += line + "\n";
+    return text;
+  }
+  // The report as one player saw it.
+  std::string HudReport(int slot) {
+    server.ClearObservations();
+    server.Say(slot, "/stv");
+    const std::vector<std::string> texts = HudTexts(slot);
+    EXPECT_EQ(texts.size(), 1u);
+    return texts.empty() ? std::string() : texts.front();
+  }
+  static std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n') + 1);
+  }
+};
+
+constexpr const char* kWorkedExample =
+    "Marines have 1.09x skill as aliens\n"
+    "\n"
+    "+-- Marines\n"
+    "| 1500 - Ann\n"
+    "|  900 - Bo\n"
+    "|\n"
+    "+-- total: 2400\n"
+    "\n"
+    "+-- Aliens\n"
+    "| 1100 - Cy\n"
+    "| 1100 - Di\n"
+    "|\n"
+    "+-- total: 2200\n"
+    "\n"
+    "+-- Top 3 Players\n"
+    "| #1 Ann (marines,1500)\n"
+    "| #2 Cy (aliens,1100)\n"
+    "| #3 Di (aliens,1100)\n"
+    "+--\n"
+    "\n"
+    "Worst player: Bo (marines,900)\n";
+
+TEST_F(TeamValues, WorkedExampleOnScreenAndConsole) {
+  const std::vector<int> slots = SeatPlayers({{"Ann", 1500, kMarines},
+                                              {"Cy", 1100, kAliens},
+                                              {"Bo", 900, kMarines},
+                                              {"Di", 1100, kAliens},
+                                              {"Waiting", 5000, kReadyRoom}});
+  EXPECT_EQ(HudReport(slots[4]), kWorkedExample);
+  const kelsim::HudMessage& shown = server.Client(slots[4]).hud.front();
+  EXPECT_EQ(shown.channel, 2);  // the info style, not the alert style
+  EXPECT_EQ(shown.hold, 2048);
+  EXPECT_EQ(server.LastResult(), MRES_SUPERCEDE);
+  EXPECT_TRUE(PlayerChat(slots[0]).empty());  // the chat line was hidden
+
+  EXPECT_EQ(ConsoleReport(), kWorkedExample);
+  for (int slot : slots) EXPECT_TRUE(HudTexts(slot).empty());
+}
+
+TEST_F(TeamValues, NobodyOnEitherTeam) {
+  const std::vector<int> slots =
+      SeatPlayers({{"Waiting", 100, kReadyRoom}, {"Also", 200, kReadyRoom}});
+  EXPECT_EQ(HudReport(slots[0]), "No players on either team\n");
+  EXPECT_EQ(ConsoleReport(), "No players on either team\n");
+}
+
+TEST_F(TeamValues, OneMarineAlone) {
+  const std::vector<int> slots = SeatPlayers({{"Ann", 1500, kMarines}});
+  EXPECT_EQ(HudReport(slots[0]),
+            "Teams are a little one sided, eh?\n"
+            "\n"
+            "+-- Marines\n"
+            "| 1500 - Ann\n"
+            "|\n"
+            "+-- total: 1500\n"
+            "\n"
+            "+-- Aliens\n"
+            "|\n"
+            "+-- total: 0\n"
+            "\n"
+            "+-- Top 1 Players\n"
+            "| #1 Ann (marines,1500)\n"
+            "+--\n"
+            "\n");
+}
+
+TEST_F(TeamValues, VerdictLines) {
+  struct Case {
+    int marines, aliens;
+    const char* verdict;
+  };
+  const Case cases[] = {
+      {21, 20, "Teams are balanced\n"},
+      {22, 20, "Marines have 1.10x skill as aliens\n"},
+      {10, 40, "Aliens have 4.00x skill as marines\n"},
+      {9, 8, "Marines have 1.13x skill as aliens\n"},
+  };
+  for (const Case& c : cases) {
+    // Each team's total split over two players, to go through the sums.
+    SeatPlayers({{"m1", c.marines - 1, kMarines},
+                 {"a1", c.aliens - 3, kAliens},
+                 {"m2", 1, kMarines},
+                 {"a2", 3, kAliens}});
+    EXPECT_EQ(FirstLine(ConsoleReport()), c.verdict) << c.marines << " against " << c.aliens;
+    for (int slot = 1; slot <= 4; ++slot) server.Disconnect(slot);
+  }
+}
+
+TEST_F(TeamValues, ZeroTotalTeamIsOneSided) {
+  SeatPlayers({{"Up", 10, kMarines}, {"Down", -10, kMarines}, {"Cy", 5, kAliens}});
+  const std::string report = ConsoleReport();
+  EXPECT_EQ(FirstLine(report), "Teams are a little one sided, eh?\n");
+  EXPECT_NE(report.find("|  10 - Up\n| -10 - Down\n|\n+-- total: 0\n"), std::string::npos)
+      << report;
+}
+
+TEST_F(TeamValues, ColumnsAreAsWideAsTheTeamsWidestValue) {
+  SeatPlayers(
+      {{"Small", 5, kMarines}, {"Big", 12345, kMarines}, {"Cy", 7, kAliens}, {"Di", 30, kAliens}});
+  const std::string report = ConsoleReport();
+  EXPECT_NE(report.find("+-- Marines\n| 12345 - Big\n|     5 - Small\n|\n"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("+-- Aliens\n| 30 - Di\n|  7 - Cy\n|\n"), std::string::npos) << report;
+}
+
+TEST_F(TeamValues, EqualValuesInSlotOrderMarineFirst) {
+  SeatPlayers(
+      {{"A1", 50, kAliens}, {"M1", 50, kMarines}, {"A2", 50, kAliens}, {"M2", 50, kMarines}});
+  const std::string report = ConsoleReport();
+  EXPECT_NE(report.find("+-- Marines\n| 50 - M1\n| 50 - M2\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("+-- Aliens\n| 50 - A1\n| 50 - A2\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("| #1 M1 (marines,50)\n| #2 M2 (marines,50)\n| #3 A1 (aliens,50)\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("Worst player: A2 (aliens,50)\n"), std::string::npos) << report;
+}
+
+TEST_F(TeamValues, PercentNamePrintsUnchangedOnTheConsole) {
+  SeatPlayers({{"100%s", 70, kMarines}, {"%n%x", 60, kAliens}});
+  const std::string report = ConsoleReport();
+  EXPECT_NE(report.find("| 70 - 100%s\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("| #2 %n%x (aliens,60)\n"), std::string::npos) << report;
+}
+
+TEST_F(TeamValues, LongReportIsCutOnScreenOnly) {
+  std::vector<Seat> seats;
+  for (int k = 0; k < 20; ++k)
+    seats.push_back({"Player number " + std::to_string(k), 1000 + k, k % 2 ? kAliens : kMarines});
+  const std::vector<int> slots = SeatPlayers(seats);
+  const std::string whole = ConsoleReport();
+  ASSERT_GT(whole.size(), 487u);
+  EXPECT_EQ(HudReport(slots[0]), whole.substr(0, 487));
+  const std::string worst = "Worst player: Player number 0 (marines,1000)\n";
+  ASSERT_GT(whole.size(), worst.size());
+  EXPECT_EQ(whole.substr(whole.size() - worst.size()), worst);
+}
+
+TEST_F(TeamValues, ReadyRoomAndNamelessPlayersAreLeftOut) {
+  const std::vector<int> slots = SeatPlayers({{"Ann", 100, kMarines},
+                                              {"Waiting", 999, kReadyRoom},
+                                              {"Nameless", 999, kAliens},
+                                              {"Cy", 90, kAliens}});
+  server.Rename(slots[2], "");
+  const std::string report = ConsoleReport();
+  EXPECT_EQ(FirstLine(report), "Marines have 1.11x skill as aliens\n");
+  EXPECT_EQ(report.find("Waiting"), std::string::npos) << report;
+  EXPECT_NE(report.find("+-- Aliens\n| 90 - Cy\n|\n+-- total: 90\n"), std::string::npos) << report;
+}
+
+// The file's average is 1000; an unknown player gets 91 to 100 % of it and
+// keeps that value for the rest of the map.
+TEST_F(TeamValues, UnknownPlayerKeepsHisDefault) {
+  StartMapWithValues("STEAM_0:0:1,1000\n");
+  Join("Known", "STEAM_0:0:1", kMarines);
+  Join("Stranger", "STEAM_0:0:77", kAliens);
+  const std::string first = ConsoleReport();
+  const std::size_t at = first.find("+-- Aliens\n| ");
+  ASSERT_NE(at, std::string::npos) << first;
+  const int value = std::stoi(first.substr(at + 13));
+  EXPECT_GE(value, 910);
+  EXPECT_LE(value, 1000);
+  EXPECT_EQ(ConsoleReport(), first);
+}
+
+}  // namespace
