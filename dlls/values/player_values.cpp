@@ -21,8 +21,8 @@ namespace {
 constexpr std::size_t kChunkBytes = 256 * 1024;
 // Key storage reserved up front, from the file's size: a file of distinct
 // ids needs about its own size.  Capped, because a huge file (or one of few
-// keys repeated) need not need that much, and the reservation is only a
-// guess that spares copies while the storage grows.
+// keys repeated) may need far less, and the reservation is only a guess
+// that spares copies while the storage grows.
 constexpr std::size_t kMaxKeyReserve = 64u * 1024 * 1024;
 constexpr std::size_t kInitialSlots = 64;
 // Every value lies in [-2^31, 2^31 - 1], so the 64-bit sum of fewer than
