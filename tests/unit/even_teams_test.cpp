@@ -69,35 +69,6 @@ RatedPlayer P(const std::string& name, int32_t value, TeamId team = kReadyRoom) 
 // With a shuffled pool [a, b, c, d] of ready-room players the complete
 // candidates come in the order {d,c}, {c,d}, {b,d}, {a,d}: five steps.
 
-TEST(EvenTeams, FourPlayersPairTheLastWithItsBestPartner) {
-  // 100, 90, 60, 50: halfValue 150, and whichever comes last pairs with its
-  // complement, for every seed.
-  for (unsigned seed = 1; seed <= 24; ++seed) {
-    const std::vector<RatedPlayer> players = {P("p100", 100), P("p90", 90), P("p60", 60),
-                                              P("p50", 50)};
-    const std::vector<std::size_t> order = ShuffleOrder(seed, 4);
-    std::vector<std::string> shuffled;
-    for (std::size_t k : order) shuffled.push_back(players[k].name);
-    const auto partner = [](const std::string& name) {
-      return name == "p100" ? "p50" : name == "p50" ? "p100" : name == "p90" ? "p60" : "p90";
-    };
-    const std::string last = shuffled[3];
-    Names teamOne, teamTwo;
-    if (shuffled[2] == partner(last)) {
-      teamOne = {last, shuffled[2]};
-      teamTwo = {shuffled[0], shuffled[1]};
-    } else {
-      teamOne = {partner(last), last};
-      for (std::size_t k = 0; k < 3; ++k)
-        if (shuffled[k] != partner(last)) teamTwo.push_back(shuffled[k]);
-    }
-    const Outcome outcome = Split(players, seed);
-    EXPECT_EQ(outcome.teamOne, teamOne) << "seed " << seed;
-    EXPECT_EQ(outcome.teamTwo, teamTwo) << "seed " << seed;
-    EXPECT_EQ(outcome.steps, 5) << "seed " << seed;
-  }
-}
-
 TEST(EvenTeams, LaterCandidateReplacesOnlyWhenStrictlyBetter) {
   const unsigned seed = 7;
   // Shuffled [40, 30, 20, 10]: half 50; {10,20} -20, {30,10} -10, {40,10} 0.
@@ -105,6 +76,7 @@ TEST(EvenTeams, LaterCandidateReplacesOnlyWhenStrictlyBetter) {
       ReadyRoomShuffledAs(seed, {P("a40", 40), P("b30", 30), P("c20", 20), P("d10", 10)}), seed);
   EXPECT_EQ(outcome.teamOne, (Names{"a40", "d10"}));
   EXPECT_EQ(outcome.teamTwo, (Names{"b30", "c20"}));
+  EXPECT_EQ(outcome.steps, 5);  // within tolerance, but not after step 50
 
   // Shuffled [10, 40, 20, 10]: half 40; {d,c} -10 first, {b,d} +10 ties and
   // loses, {a,d} -20.
@@ -112,96 +84,6 @@ TEST(EvenTeams, LaterCandidateReplacesOnlyWhenStrictlyBetter) {
       Split(ReadyRoomShuffledAs(seed, {P("a", 10), P("b", 40), P("c", 20), P("d", 10)}), seed);
   EXPECT_EQ(outcome.teamOne, (Names{"d", "c"}));
   EXPECT_EQ(outcome.teamTwo, (Names{"a", "b"}));
-}
-
-TEST(EvenTeams, FillerEvensAnOddCountAndIsInNeitherList) {
-  for (unsigned seed = 1; seed <= 24; ++seed) {
-    const std::vector<RatedPlayer> players = {P("a", 50), P("b", 40), P("c", 30), P("d", 20),
-                                              P("e", 10)};
-    EvenTeamsAssigner assigner(players);
-    Names teamOne, teamTwo;
-    HostApi::SeedRandom(seed);
-    assigner.SplitTeams(teamOne, teamTwo);
-    EXPECT_EQ(assigner.EntryCount(), 6);
-    // Team one took three entries; the filler may have been one of them.
-    EXPECT_TRUE((teamOne.size() == 3 && teamTwo.size() == 2) ||
-                (teamOne.size() == 2 && teamTwo.size() == 3))
-        << "seed " << seed;
-    Names all = teamOne;
-    all.insert(all.end(), teamTwo.begin(), teamTwo.end());
-    std::sort(all.begin(), all.end());
-    EXPECT_EQ(all, (Names{"a", "b", "c", "d", "e"})) << "seed " << seed;
-  }
-}
-
-// Three waiting players of equal value: the filler is the fourth pool entry
-// (last before the shuffle), and the first candidate, {d, c} of the shuffled
-// [a, b, c, d], stays best.  The filler is dropped from whichever side holds it.
-TEST(EvenTeams, FillerIsDroppedFromWhicheverSideHoldsIt) {
-  bool fillerInTeamOne = false, fillerInTeamTwo = false;
-  for (unsigned seed = 1; seed <= 24; ++seed) {
-    const std::vector<RatedPlayer> players = {P("x", 0), P("y", 0), P("z", 0)};
-    const std::vector<std::size_t> order = ShuffleOrder(seed, 4);
-    const auto nameAt = [&](std::size_t k) -> std::string {
-      return order[k] == 3 ? std::string(FillerName) : players[order[k]].name;
-    };
-    Names teamOne, teamTwo;
-    for (std::size_t k : {std::size_t{3}, std::size_t{2}})
-      if (nameAt(k) != FillerName) teamOne.push_back(nameAt(k));
-    for (std::size_t k : {std::size_t{0}, std::size_t{1}})
-      if (nameAt(k) != FillerName) teamTwo.push_back(nameAt(k));
-    (teamOne.size() == 1 ? fillerInTeamOne : fillerInTeamTwo) = true;
-
-    const Outcome outcome = Split(players, seed);
-    EXPECT_EQ(outcome.teamOne, teamOne) << "seed " << seed;
-    EXPECT_EQ(outcome.teamTwo, teamTwo) << "seed " << seed;
-  }
-  EXPECT_TRUE(fillerInTeamOne);
-  EXPECT_TRUE(fillerInTeamTwo);
-}
-
-TEST(EvenTeams, MarinesAlreadyHalfTakeExactlyTheLastPoolEntry) {
-  const std::vector<RatedPlayer> players = {P("m1", 10, kMarines), P("w", 99),
-                                            P("m2", 10, kMarines), P("m3", 10, kMarines)};
-  const Outcome outcome = Split(players, 11);
-  EXPECT_EQ(outcome.teamOne, (Names{"m1", "m2", "m3", "w"}));
-  EXPECT_TRUE(outcome.teamTwo.empty());
-  EXPECT_EQ(outcome.steps, 1);
-}
-
-TEST(EvenTeams, TeamsKeepTheirPlayersInSlotOrder) {
-  // Two marines, two aliens, two waiting: team one needs one more entry.
-  const std::vector<RatedPlayer> players = {P("a1", 5, kAliens), P("m1", 7, kMarines), P("w1", 1),
-                                            P("a2", 3, kAliens), P("m2", 2, kMarines), P("w2", 4)};
-  const unsigned seed = 5;
-  const std::vector<std::size_t> order = ShuffleOrder(seed, 2);
-  const std::string waiting[] = {"w1", "w2"};
-  const std::string last = waiting[order[1]];
-  const std::string first = waiting[order[0]];
-  const Outcome outcome = Split(players, seed);
-  EXPECT_EQ(outcome.teamOne, (Names{"m1", "m2", last}));
-  EXPECT_EQ(outcome.teamTwo, (Names{"a1", "a2", first}));
-}
-
-TEST(EvenTeams, OddTeamsJoinThePool) {
-  // Teams -2 and -1 are placed like the ready room.
-  const std::vector<RatedPlayer> players = {P("s", 10, -2), P("n", 20, kNoTeam), P("w1", 30),
-                                            P("w2", 40)};
-  Names all;
-  const Outcome outcome = Split(players, 9);
-  EXPECT_EQ(outcome.teamOne.size(), 2u);
-  EXPECT_EQ(outcome.teamTwo.size(), 2u);
-  all = outcome.teamOne;
-  all.insert(all.end(), outcome.teamTwo.begin(), outcome.teamTwo.end());
-  std::sort(all.begin(), all.end());
-  EXPECT_EQ(all, (Names{"n", "s", "w1", "w2"}));
-  // total 100, half 50: {10,40} or {20,30}
-  int32_t sum = 0;
-  for (const std::string& name : outcome.teamOne) {
-    for (const RatedPlayer& player : players)
-      if (player.name == name) sum += player.value;
-  }
-  EXPECT_EQ(sum, 50);
 }
 
 TEST(EvenTeams, RunParameters) {
@@ -283,12 +165,6 @@ TEST(EvenTeams, ToleranceStopEndsTheRunEarly) {
   EXPECT_EQ(outcome.teamTwo, (Names{"p0", "p1", "p2", "p3", "p7"}));
 }
 
-TEST(EvenTeams, EmptyListGivesEmptyTeams) {
-  const Outcome outcome = Split({}, 1);
-  EXPECT_TRUE(outcome.teamOne.empty());
-  EXPECT_TRUE(outcome.teamTwo.empty());
-}
-
 // ---- the hopeless case and the bound on the work ------------------------
 
 // 17 aliens and 15 waiting: team one can never reach 16 entries.  Searched
@@ -303,16 +179,6 @@ TEST(EvenTeams, NoCandidatePossibleEndsWithoutSearching) {
   Names aliens;
   for (int k = 0; k < 17; ++k) aliens.push_back("a" + std::to_string(k));
   EXPECT_EQ(outcome.teamTwo, aliens);
-}
-
-TEST(EvenTeams, NoCandidateWithOneMarineKeepsOnlyTheAliens) {
-  // 1 marine, 4 aliens, 1 waiting: entryCount 6, and 1 + 1 < 3.
-  const std::vector<RatedPlayer> players = {P("m", 1, kMarines), P("a1", 1, kAliens),
-                                            P("w", 1),           P("a2", 1, kAliens),
-                                            P("a3", 1, kAliens), P("a4", 1, kAliens)};
-  const Outcome outcome = Split(players, 1);
-  EXPECT_TRUE(outcome.teamOne.empty());
-  EXPECT_EQ(outcome.teamTwo, (Names{"a1", "a2", "a3", "a4"}));
 }
 
 TEST(EvenTeams, AliensExactlyHalfStillGetACandidate) {
