@@ -302,22 +302,6 @@ TEST_F(BalanceStory, NameWithPercentIsAnnouncedUnchanged) {
   EXPECT_EQ(ChatTexts(op).back(), SentForBalance("100%s%n%d"));
 }
 
-TEST_F(BalanceStory, LongNameIsMovedAndAnnouncedCut) {
-  JoinMany("Marine", 1, 5);
-  const std::string name(300, 'n');
-  const int longName = Join(name, 1);
-  JoinMany("Alien", 2, 4);
-  server.ServerCommand({"kel"});
-  server.Kill(longName);
-  server.Frame();
-  ASSERT_EQ(ClientCommands(longName), Strings{"readyroom\n"});
-  const std::string notice = ChatTexts(op).back();
-  EXPECT_GE(notice.size(), 100u);
-  EXPECT_LT(notice.size(), 256u);
-  EXPECT_EQ(notice, SentForBalance(name).substr(0, notice.size()));
-  EXPECT_FALSE(server.Fatal()) << server.FatalReason();
-}
-
 // More clients than the 33-entry AliveSeen table has room for: the slots
 // above 32 are not tracked, so the move leaves them alone, and nothing reads
 // or writes past the table (ASan watches the globals).

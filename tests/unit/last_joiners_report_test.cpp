@@ -1,4 +1,5 @@
-// The showlast text and its elapsed-time conversion.
+// The showlast elapsed-time conversion at clock values no story reaches, and
+// the report's cut.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -50,28 +51,6 @@ RosterEntry Entry(const std::string& name, int team, float joinTime) {
   entry.team = team;
   entry.joinTime = joinTime;
   return entry;
-}
-
-TEST(LastJoinersReport, NobodyOnEitherTeamReadsZeroWithTwoBlanks) {
-  EXPECT_EQ(LastJoinersReport(RosterEntry{}, RosterEntry{}, 42.5f),
-            "last marine:  (on for 0:00)\nlast alien:  (on for 0:00)");
-}
-
-TEST(LastJoinersReport, MinutesAreNotWrappedIntoHours) {
-  EXPECT_EQ(LastJoinersReport(Entry("Bob", 1, 100.0f), Entry("Eve", 2, 10.0f), 225.6f),
-            "last marine: Bob (on for 2:05)\nlast alien: Eve (on for 3:35)");
-  EXPECT_EQ(LastJoinersReport(Entry("Bob", 1, 10.0f), Entry("Eve", 2, 3734.0f), 3735.0f),
-            "last marine: Bob (on for 62:05)\nlast alien: Eve (on for 0:01)");
-}
-
-TEST(LastJoinersReport, JoinTimeOfExactlyZeroReadsAsNow) {
-  EXPECT_EQ(LastJoinersReport(Entry("Bob", 1, 0.0f), Entry("Eve", 2, 1.0f), 61.5f),
-            "last marine: Bob (on for 0:00)\nlast alien: Eve (on for 1:00)");
-}
-
-TEST(LastJoinersReport, PercentInNamesIsPrintedUnchanged) {
-  EXPECT_EQ(LastJoinersReport(Entry("%s%n%d", 1, 1.0f), Entry("100%", 2, 1.0f), 1.0f),
-            "last marine: %s%n%d (on for 0:00)\nlast alien: 100% (on for 0:00)");
 }
 
 TEST(LastJoinersReport, OverflowingClockIsClampedNotUndefined) {
