@@ -1,0 +1,270 @@
+// The simulated server's own promises: the host behaviours a plugin must live
+// with, reproduced so that the plugin's tests can catch a plugin that does
+// not.  These reach into the simulator's tables directly (sim_state.h) to call
+// the engine and manager entries the way a careless plugin might.
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+#include "sim_state.h"
+
+namespace {
+
+using kelsim_test::kAliens;
+using kelsim_test::kMarines;
+using kelsim_test::kReadyRoom;
+using kelsim_test::SimFixture;
+using Strings = std::vector<std::string>;
+
+class SimServerTest : public SimFixture {
+ protected:
+  enginefuncs_t& Engine() { return kelsim::detail::g_state->engine.prefix; }
+  mutil_funcs_t& Utils() { return kelsim::detail::g_state->utils; }
+  plid_t Plugin() { return const_cast<plid_t>(server.PluginInfo()); }
+  int TextMsg() { return Engine().pfnRegUserMsg("TextMsg", -1); }
+  void SendText(int slot, const std::string& text) {
+    Engine().pfnMessageBegin(MSG_ONE, TextMsg(), nullptr, server.Edict(slot));
+    Engine().pfnWriteByte(HUD_PRINTTALK);
+    Engine().pfnWriteString(text.c_str());
+    Engine().pfnMessageEnd();
+  }
+};
+
+TEST_F(SimServerTest, ManagerLogsAlwaysEndTheLineThemselves) {
+  server.ClearObservations();
+  Utils().pfnLogConsole(Plugin(), "%s", "plain");
+  Utils().pfnLogConsole(Plugin(), "%s", "ends in a line end\n");
+  Utils().pfnLogConsole(Plugin(), "two\nlines");
+  EXPECT_EQ(server.ConsoleLines(), (Strings{"plain", "ends in a line end", "", "two", "lines"}));
+
+  Utils().pfnLogError(Plugin(), "%s", "oops\n");
+  EXPECT_EQ(server.ErrorLines(), (Strings{"oops", ""}));
+}
+
+TEST_F(SimServerTest, ManagerLogsReadTheirTextAsAFormat) {
+  server.ClearObservations();
+  // A player's "100%% sure" passed as the format is not shown as written.
+  Utils().pfnLogConsole(Plugin(), "100%% sure");
+  Utils().pfnLogConsole(Plugin(), "%s", "100%% sure");
+  EXPECT_EQ(server.ConsoleLines(), (Strings{"100% sure", "100%% sure"}));
+}
+
+TEST_F(SimServerTest, ManagerLogsCutLongTextsToTheirBuffer) {
+  server.ClearObservations();
+  Utils().pfnLogConsole(Plugin(), "%s", std::string(3000, 'x').c_str());
+  ASSERT_EQ(server.ConsoleLines().size(), 1u);
+  EXPECT_EQ(server.ConsoleLines()[0], std::string(1022, 'x'));
+}
+
+TEST_F(SimServerTest, AuthIdsComeFromRotatingBuffers) {
+  const int alice = Join("Alice", "STEAM_0:0:1");
+  const int bob = Join("Bob", "STEAM_0:0:2");
+  const char* kept = Engine().pfnGetPlayerAuthId(server.Edict(alice));
+  EXPECT_STREQ(kept, "STEAM_0:0:1");
+  for (int i = 0; i < kelsim::detail::kAuthIdBuffers; ++i)
+    Engine().pfnGetPlayerAuthId(server.Edict(bob));
+  EXPECT_STREQ(kept, "STEAM_0:0:2") << "a kept pointer is overwritten by later calls";
+  EXPECT_STREQ(Engine().pfnGetPlayerAuthId(server.Edict(0)), "");
+}
+
+TEST_F(SimServerTest, CommandWordsBeyondTheLastAreEmpty) {
+  EXPECT_STREQ(Engine().pfnCmd_Argv(0), "") << "outside any command";
+  EXPECT_EQ(Engine().pfnCmd_Argc(), 0);
+  kelsim::detail::g_state->argStack.push_back({"say", "hi there"});
+  EXPECT_EQ(Engine().pfnCmd_Argc(), 2);
+  EXPECT_STREQ(Engine().pfnCmd_Argv(1), "hi there");
+  EXPECT_STREQ(Engine().pfnCmd_Argv(2), "");
+  EXPECT_STREQ(Engine().pfnCmd_Argv(-1), "");
+  kelsim::detail::g_state->argStack.pop_back();
+}
+
+TEST_F(SimServerTest, SlotsNeverConnectedAreNullAndLeaversKeepTheirEdict) {
+  EXPECT_EQ(Engine().pfnPEntityOfEntIndex(3), nullptr);
+  EXPECT_EQ(Engine().pfnPEntityOfEntIndex(0), server.Edict(0));
+  EXPECT_EQ(Engine().pfnPEntityOfEntIndex(999), nullptr);
+  EXPECT_EQ(Engine().pfnPEntityOfEntOffset(0), server.Edict(0));
+
+  const int slot = Join("Leaver", "STEAM_0:0:5", kAliens);
+  edict_t* edict = server.Edict(slot);
+  void* object = edict->pvPrivateData;
+  ASSERT_NE(object, nullptr);
+  server.Disconnect(slot);
+  EXPECT_EQ(Engine().pfnPEntityOfEntIndex(slot), edict);
+  EXPECT_EQ(edict->free, 0);
+  EXPECT_EQ(edict->pvPrivateData, object);
+  EXPECT_EQ(server.Name(slot), "");
+  EXPECT_STREQ(Engine().pfnGetPlayerAuthId(edict), "");
+  EXPECT_EQ(server.Team(slot), kReadyRoom);
+  EXPECT_EQ(Engine().pfnIndexOfEdict(edict), slot);
+  // A newcomer takes a slot never used before the leaver's.
+  EXPECT_NE(Join("Next", "STEAM_0:0:6"), slot);
+}
+
+TEST_F(SimServerTest, UserMessagesOver192BytesStopTheServer) {
+  const int slot = Join("Reader", "STEAM_0:0:1");
+  // A destination byte, the text and its terminator: 190 characters fit.
+  SendText(slot, std::string(190, 'a'));
+  EXPECT_FALSE(server.Fatal());
+  ASSERT_EQ(server.Client(slot).chat.size(), 1u);
+  EXPECT_EQ(server.Client(slot).chat[0].destination, HUD_PRINTTALK);
+
+  allowHostErrors = true;
+  SendText(slot, std::string(191, 'a'));
+  EXPECT_TRUE(server.Fatal());
+  EXPECT_NE(server.FatalReason().find("TextMsg of 193 bytes"), std::string::npos);
+  EXPECT_EQ(server.Client(slot).chat.size(), 1u) << "never delivered";
+}
+
+TEST_F(SimServerTest, OnScreenTextIsDecodedAndNotBoundByTheUserMessageLimit) {
+  const int slot = Join("Reader", "STEAM_0:0:1");
+  const std::string text(400, 'h');
+  for (int effect : {0, 2}) {
+    Engine().pfnMessageBegin(MSG_ONE, SVC_TEMPENTITY, nullptr, server.Edict(slot));
+    Engine().pfnWriteByte(TE_TEXTMESSAGE);
+    Engine().pfnWriteByte(3);       // channel
+    Engine().pfnWriteShort(-8192);  // x = -1
+    Engine().pfnWriteShort(1638);   // y = 0.2
+    Engine().pfnWriteByte(effect);
+    for (int c : {1, 2, 3, 4, 5, 6, 7, 8}) Engine().pfnWriteByte(c);
+    Engine().pfnWriteShort(25);     // fade in
+    Engine().pfnWriteShort(65535);  // fade out: unsigned
+    Engine().pfnWriteShort(1280);   // hold
+    if (effect == 2) Engine().pfnWriteShort(64);
+    Engine().pfnWriteString(text.c_str());
+    Engine().pfnMessageEnd();
+  }
+  EXPECT_FALSE(server.Fatal());
+  const auto& hud = server.Client(slot).hud;
+  ASSERT_EQ(hud.size(), 2u);
+  EXPECT_EQ(hud[0].channel, 3);
+  EXPECT_EQ(hud[0].x, -8192);
+  EXPECT_EQ(hud[0].y, 1638);
+  EXPECT_EQ(hud[0].r1, 1);
+  EXPECT_EQ(hud[0].a2, 8);
+  EXPECT_EQ(hud[0].fadein, 25);
+  EXPECT_EQ(hud[0].fadeout, 65535);
+  EXPECT_EQ(hud[0].hold, 1280);
+  EXPECT_FALSE(hud[0].fxTime.has_value());
+  EXPECT_EQ(hud[1].fxTime, 64);
+  EXPECT_EQ(hud[1].text, text);
+}
+
+TEST_F(SimServerTest, MalformedMessagesAreReported) {
+  const int slot = Join("Reader", "STEAM_0:0:1");
+  allowHostErrors = true;
+  // The lambdas reach the engine through their arguments: the fixture's
+  // members are not theirs to see.
+  using Send = void (*)(enginefuncs_t&, int textMsg, edict_t* world, edict_t* reader);
+  const struct {
+    const char* what;
+    Send send;
+    const char* error;
+  } cases[] = {
+      {"MSG_ONE to the world",
+       [](enginefuncs_t& e, int msg, edict_t* world, edict_t*) {
+         e.pfnMessageBegin(MSG_ONE, msg, nullptr, world);
+         e.pfnMessageEnd();
+       },
+       "MSG_ONE without a client edict"},
+      {"a write outside a message",
+       [](enginefuncs_t& e, int, edict_t*, edict_t*) { e.pfnWriteByte(1); },
+       "pfnWriteByte outside a message"},
+      {"a message never ended",
+       [](enginefuncs_t& e, int msg, edict_t*, edict_t* reader) {
+         e.pfnMessageBegin(MSG_ONE, msg, nullptr, reader);
+         e.pfnMessageBegin(MSG_ONE, msg, nullptr, reader);
+         e.pfnWriteByte(3);
+         e.pfnWriteString("x");
+         e.pfnMessageEnd();
+       },
+       "the previous message was never ended"},
+      {"a chat text without terminator",
+       [](enginefuncs_t& e, int msg, edict_t*, edict_t* reader) {
+         e.pfnMessageBegin(MSG_ONE, msg, nullptr, reader);
+         e.pfnWriteByte(3);
+         e.pfnWriteByte('x');
+         e.pfnMessageEnd();
+       },
+       "malformed TextMsg"},
+      {"an unknown message type",
+       [](enginefuncs_t& e, int, edict_t*, edict_t* reader) {
+         e.pfnMessageBegin(MSG_ONE, 200, nullptr, reader);
+         e.pfnMessageEnd();
+       },
+       "unknown message type 200"},
+  };
+  for (const auto& c : cases) {
+    const std::size_t before = server.HostErrors().size();
+    c.send(Engine(), TextMsg(), server.Edict(0), server.Edict(slot));
+    ASSERT_GT(server.HostErrors().size(), before) << c.what;
+    EXPECT_NE(server.HostErrors().back().find(c.error), std::string::npos)
+        << c.what << ": " << server.HostErrors().back();
+  }
+  EXPECT_EQ(server.Client(slot).chat.size(), 1u) << "only the second of the unended pair";
+}
+
+TEST_F(SimServerTest, ClientCommandsRunOnlyWhenEndedAndOnlyAtTheNextFrame) {
+  const int slot = Join("Mover", "STEAM_0:0:1");
+  allowHostErrors = false;
+  char percentS[] = "%s";
+  Engine().pfnClientCommand(server.Edict(slot), percentS, "jointeamtwo");
+  server.Frame();
+  EXPECT_EQ(server.Team(slot), kReadyRoom) << "no line end: never run";
+
+  Engine().pfnClientCommand(server.Edict(slot), percentS, "jointeamtwo;");
+  EXPECT_EQ(server.Team(slot), kReadyRoom) << "not inside the call that sent it";
+  server.Frame();
+  EXPECT_EQ(server.Team(slot), kAliens);
+
+  Engine().pfnClientCommand(server.Edict(slot), percentS, "readyroom\n");
+  server.ProcessClientCommands();
+  EXPECT_EQ(server.Team(slot), kReadyRoom);
+  EXPECT_EQ(ClientCommands(slot), (Strings{"jointeamtwo", "jointeamtwo;", "readyroom\n"}));
+}
+
+TEST_F(SimServerTest, AutoassignPicksTheSmallerTeamAndMarinesOnATie) {
+  char percentS[] = "%s";
+  const int first = Join("First", "STEAM_0:0:1");
+  Engine().pfnClientCommand(server.Edict(first), percentS, "autoassign\n");
+  server.Frame();
+  EXPECT_EQ(server.Team(first), kMarines) << "0 against 0";
+
+  const int second = Join("Second", "STEAM_0:0:2");
+  Engine().pfnClientCommand(server.Edict(second), percentS, "autoassign\n");
+  server.Frame();
+  EXPECT_EQ(server.Team(second), kAliens) << "1 against 0";
+}
+
+TEST_F(SimServerTest, ChatLinesTheGameShows) {
+  const int marine = Join("Marine", "STEAM_0:0:1", kMarines);
+  const int alien = Join("Alien", "STEAM_0:0:2", kAliens);
+  const int mate = Join("Mate", "STEAM_0:0:3", kMarines);
+  EXPECT_EQ(server.Say(marine, "hello all"), MRES_IGNORED);
+  EXPECT_EQ(server.SayTeam(marine, "psst"), MRES_IGNORED);
+  EXPECT_EQ(PlayerChat(mate), (Strings{"Marine: hello all", "Marine: psst"}));
+  EXPECT_EQ(PlayerChat(alien), (Strings{"Marine: hello all"}));
+  EXPECT_TRUE(server.Client(alien).chat.empty()) << "no plugin notice";
+}
+
+TEST_F(SimServerTest, RenameReachesTheNameAfterThePluginsHook) {
+  const int slot = Join("Old", "STEAM_0:0:1");
+  server.Rename(slot, "New");
+  EXPECT_EQ(server.Name(slot), "New");
+}
+
+TEST_F(SimServerTest, EachServerLoadsAFreshPrivateCopy) {
+  const std::string path = server.PluginPath();
+  EXPECT_EQ(path.rfind(server.PluginDirectory() + "/", 0), 0u) << path;
+  EXPECT_NE(path, kelsim_test::PluginLibraryPath());
+  EXPECT_STREQ(Utils().pfnGetPluginPath(Plugin()), path.c_str());
+}
+
+TEST_F(SimServerTest, TrapsNameTheEntryAndStopTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  HostFn* entries = reinterpret_cast<HostFn*>(&Engine());
+  EXPECT_DEATH(entries[0](), "engine function entry 0");
+  EXPECT_DEATH(entries[59](), "entry 59 \\(pfnCVarSetFloat\\)");
+  EXPECT_DEATH(Utils().pfnCenterSay(), "plugin-manager utility entry 4 \\(pfnCenterSay\\)");
+}
+
+}  // namespace
