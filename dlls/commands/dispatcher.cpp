@@ -73,10 +73,23 @@ constexpr CommandRow kCommandTable[] = {
     {{"kel_help", nullptr}, false, ShowHelp},
 };
 
+// IsCommand for every word of the table, with the "say" form read once: a
+// chat line would otherwise compare word 0 with "say" and "say_team" again
+// for each of the ten words, and every chat line on the server passes here.
 const CommandRow* FindRow(const CommandWords& words) {
+  if (!words.word0) return nullptr;
+  const char* slashWord = nullptr;  // word 1 after its "/", in the "say" form only
+  if (words.word1 && words.word1[0] == '/' &&
+      (EqualsIgnoringCase(words.word0, "say") || EqualsIgnoringCase(words.word0, "say_team"))) {
+    slashWord = words.word1 + 1;
+  }
   for (const CommandRow& row : kCommandTable) {
     for (const char* word : row.words) {
-      if (word && IsCommand(words, word)) return &row;
+      if (!word) continue;
+      if (EqualsIgnoringCase(words.word0, word) ||
+          (slashWord && EqualsIgnoringCase(slashWord, word))) {
+        return &row;
+      }
     }
   }
   return nullptr;

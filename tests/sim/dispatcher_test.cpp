@@ -127,7 +127,10 @@ TEST_F(Dispatch, WhichLinesAreCommands) {
       {{"say", " /sl"}, false},
       {{"say", "sl"}, false},
       {{"say", "/showlastx"}, false},
-      {{"/sl"}, false},  // "/word" is chat only
+      {{"/sl"}, false},          // "/word" is chat only
+      {{"echo", "/sl"}, false},  // and only "say"/"say_team" carry one
+      {{"say_teamx", "/sl"}, false},
+      {{"say", "/"}, false},
       {{"say"}, false},
       {{"weapon_knife"}, false},
   };
