@@ -158,7 +158,12 @@ void SendHudText(GameObject* player, const HudTextParams& params, const std::str
   HostApi::WriteByte(params.channel & 0xFF);
   HostApi::WriteShort(HudPosition(params.x));
   HostApi::WriteShort(HudPosition(params.y));
-  HostApi::WriteByte(params.effect);
+  // The effect travels as one byte, and the client reads the effect time
+  // after it whenever that byte is 2: decide on the byte, not on the whole
+  // int, or an effect of 258 would leave the client reading the text as the
+  // missing time.
+  const int effect = params.effect & 0xFF;
+  HostApi::WriteByte(effect);
   HostApi::WriteByte(params.r1);
   HostApi::WriteByte(params.g1);
   HostApi::WriteByte(params.b1);
@@ -170,7 +175,7 @@ void SendHudText(GameObject* player, const HudTextParams& params, const std::str
   HostApi::WriteShort(HudDuration(params.fadeinTime));
   HostApi::WriteShort(HudDuration(params.fadeoutTime));
   HostApi::WriteShort(HudDuration(params.holdTime));
-  if (params.effect == 2) HostApi::WriteShort(HudDuration(params.fxTime));
+  if (effect == 2) HostApi::WriteShort(HudDuration(params.fxTime));
   HostApi::WriteString(shown);
   HostApi::EndMessage();
 }
