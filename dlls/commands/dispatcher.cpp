@@ -29,7 +29,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 // Whole texts, ASCII case ignored; no locale, so other bytes compare as
 // they are.
 bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
     if (LowerAscii(*a) != LowerAscii(*b)) return false;
   }
   return *a == *b;

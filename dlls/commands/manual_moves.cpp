@@ -78,7 +78,7 @@ void MoveLastJoiner(const CommandCaller& caller) {
   }
 }
 
-void EmptyReadyRoom(const CommandCaller&) {
+void EmptyReadyRoom(const CommandCaller& /*caller*/) {
   NoticeAll("Ready Room is being cleaned out\n", 3);
   const int maxClients = HostApi::MaxClients();
   for (int slot = 1; slot <= maxClients; ++slot) {

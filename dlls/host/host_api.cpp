@@ -159,7 +159,9 @@ void SetHookResult(HookResult result) {
   if (g_metaGlobals) g_metaGlobals->mres = static_cast<META_RES>(result);
 }
 
-int Random() { return std::rand(); }
+// The C generator on purpose: the draws must be rand()'s own sequence for a
+// seed, so that a server seeded with the same time draws the same values.
+int Random() { return std::rand(); }  // NOLINT(cert-msc30-c,cert-msc50-cpp)
 void SeedRandom(unsigned seed) { std::srand(seed); }
 long long CalendarSeconds() { return static_cast<long long>(std::time(nullptr)); }
 

@@ -75,6 +75,8 @@ const HudTextParams kHudInfoStyle = {
     .channel = 2,
 };
 
+// printf style on purpose, checked by the format attribute in the header.
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 void LogToServer(const char* format, ...) {
   static char buffer[1024];
   if (!format) return;

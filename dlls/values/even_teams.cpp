@@ -88,7 +88,6 @@ void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
   start.difference = start.teamOneValue - halfValue_;
 
   TeamSplit best;
-  bool stop = false;
   searchCalls_ = 0;
   // Team one is complete at entryCount / 2 entries.  When the current
   // marines and the whole pool together fall short of that (the aliens hold
@@ -97,7 +96,10 @@ void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
   // without ever meeting the step limit, which only applies once a
   // candidate exists.  The outcome is known without it: no candidate.
   const std::size_t half = static_cast<std::size_t>(entryCount_ / 2);
-  if (start.teamOne.size() + start.pool.size() >= half) SearchSplits(start, best, stop);
+  if (start.teamOne.size() + start.pool.size() >= half) {
+    bool stop = false;
+    SearchSplits(start, best, stop);
+  }
 
   // Team one is the best candidate (the current marines and the entries
   // taken), or nobody at all when there is none.
@@ -150,7 +152,7 @@ void EvenTeamsAssigner::SearchSplits(TeamSplit split, TeamSplit& best, bool& sto
   }
 }
 
-void AssignEvenTeams(const CommandCaller&) {
+void AssignEvenTeams(const CommandCaller& /*caller*/) {
   std::vector<RatedPlayer> players;
   bool anyoneWaiting = false;
   const int maxClients = HostApi::MaxClients();

@@ -107,8 +107,8 @@ float SingleRatio(int64_t numerator, int64_t denominator) {
 
 std::string FormatFactor(float factor) {
   if (!std::isfinite(factor)) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(factor));
+    char text[16] = {};  // "inf", "-inf" or "nan": it cannot fail or be cut
+    (void)std::snprintf(text, sizeof text, "%.2f", static_cast<double>(factor));
     return text;
   }
   // printf would round the exact binary value half to even (1.125 -> 1.12);
