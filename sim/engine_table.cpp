@@ -20,7 +20,8 @@ void Trap() {
 }
 
 template <TrapTable Table, std::size_t... Index>
-constexpr std::array<HostFn, sizeof...(Index)> MakeTraps(std::index_sequence<Index...>) {
+constexpr std::array<HostFn, sizeof...(Index)> MakeTraps(
+    std::index_sequence<Index...> /*indices*/) {
   return {&Trap<Table, static_cast<int>(Index)>...};
 }
 
@@ -84,6 +85,7 @@ const char* UtilEntryName(int index) {
 // ------------------------------------------------------ engine entries
 SimState& S() { return *g_state; }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): the host table's C variadic signature
 void EngClientCommand(edict_t* entity, char* format, ...) {
   if (!format) {
     S().HostError("pfnClientCommand: null format");
@@ -122,7 +124,7 @@ void EngCVarRegister(cvar_t* cvar) {
     return;
   }
   if (found == S().cvars.end()) {
-    found = S().cvars.emplace(name, CvarEntry{name, value, cvar->flags, true}).first;
+    S().cvars.emplace(name, CvarEntry{name, value, cvar->flags, true});
   } else {
     // Set by the test before the plugin registered it, as a server.cfg line
     // would: the value stays.
@@ -165,6 +167,7 @@ void EngCVarSetString(const char* name, const char* value) {
   found->second.value = value;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): the host table's C variadic signature
 void EngAlertMessage(ALERT_TYPE level, char* format, ...) {
   if (!format) {
     S().HostError("pfnAlertMessage: null format");
@@ -207,7 +210,7 @@ edict_t* EngPEntityOfEntIndex(int index) {
   edict_t* entity = S().EdictAt(index);
   // A player slot never connected is a free edict: the engine gives null.
   // A slot whose player left is not free and still answers.
-  return entity->free ? nullptr : entity;
+  return entity->free != 0 ? nullptr : entity;
 }
 
 int EngRegUserMsg(const char* name, int size) {
@@ -257,8 +260,8 @@ const char* EngGetPlayerAuthId(edict_t* entity) {
   const int slot = s.SlotOf(entity);
   // A slot whose player left answers an empty id, as the engine does.
   if (slot != 0 && s.players[static_cast<std::size_t>(slot)].connected)
-    std::snprintf(buffer, kAuthIdLength, "%s",
-                  s.players[static_cast<std::size_t>(slot)].authId.c_str());
+    (void)std::snprintf(buffer, kAuthIdLength, "%s",
+                        s.players[static_cast<std::size_t>(slot)].authId.c_str());
   return buffer;
 }
 
@@ -271,11 +274,11 @@ const char* EngGetPlayerAuthId(edict_t* entity) {
   const std::string what = std::string(TableName(table)) + " entry " + std::to_string(index) +
                            (name ? std::string(" (") + name + ")" : std::string());
   if (g_state) g_state->HostError("unexpected call to " + what);
-  std::fprintf(stderr,
-               "kelsim: the plugin called %s, which the simulated server does not provide; "
-               "aborting\n",
-               what.c_str());
-  std::fflush(stderr);
+  (void)std::fprintf(stderr,
+                     "kelsim: the plugin called %s, which the simulated server does not provide; "
+                     "aborting\n",
+                     what.c_str());
+  (void)std::fflush(stderr);
   std::abort();
 }
 

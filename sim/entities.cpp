@@ -24,7 +24,7 @@ HostFn g_objectVtable[kObjectVirtuals];
 
 std::string MakePrivateDirectory() {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelsim.XXXXXX";
+  std::string pattern = std::string(tmp && *tmp != '\0' ? tmp : "/tmp") + "/kelsim.XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!mkdtemp(buffer.data())) throw std::runtime_error("kelsim: cannot create " + pattern);
@@ -70,7 +70,7 @@ SimState::SimState(int maxClientsWanted)
   edict_t& world = edicts[0];
   world.free = 0;
   world.v.classname = pool.Intern("worldspawn");
-  world.pvPrivateData = &objects[0];
+  world.pvPrivateData = objects.data();
 
   globals.maxClients = maxClients;
   globals.maxEntities = maxEntities;

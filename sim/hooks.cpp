@@ -70,7 +70,7 @@ META_RES SimState::HookClientUserInfoChanged(edict_t* entity, const std::string&
   const int slot = SlotOf(entity);
   const std::string userInfo =
       "\\name\\" + name + "\\team\\" +
-      std::to_string(slot ? edicts[static_cast<std::size_t>(slot)].v.team : 0);
+      std::to_string(slot != 0 ? edicts[static_cast<std::size_t>(slot)].v.team : 0);
   std::vector<char> buffer(userInfo.begin(), userInfo.end());
   buffer.push_back('\0');
   BeginHook();

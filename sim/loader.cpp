@@ -1,6 +1,7 @@
 // Loading the real plugin library the way the plugin manager does.
 #include <dlfcn.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,10 +17,15 @@ constexpr int kOurMajor = 5;
 constexpr int kOurMinor = 10;
 char g_ourVersion[] = "5:10";
 
+// "major:minor" and nothing else.  from_chars, not sscanf: a number too
+// large for an int is refused instead of being undefined behaviour.
 bool ParseVersion(const char* text, int& major, int& minor) {
   if (!text) return false;
-  char tail = 0;
-  return std::sscanf(text, "%d:%d%c", &major, &minor, &tail) == 2;
+  const char* const end = text + std::strlen(text);
+  const auto [colon, majorError] = std::from_chars(text, end, major);
+  if (majorError != std::errc() || colon == end || *colon != ':') return false;
+  const auto [stop, minorError] = std::from_chars(colon + 1, end, minor);
+  return minorError == std::errc() && stop == end;
 }
 
 template <typename T>
@@ -47,6 +53,9 @@ bool SimState::Fail(const std::string& why) {
   return false;
 }
 
+// The engine's and the manager's checks in their order, each failing with
+// its own message.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
   if (library) {
     loadError = "a plugin is already loaded";
@@ -82,7 +91,8 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
   if (!queried) return Fail("Meta_Query gave no plugin information");
   info = queried;
 
-  int major = 0, minor = 0;
+  int major = 0;
+  int minor = 0;
   if (!ParseVersion(info->ifvers, major, minor))
     return Fail(std::string("unreadable interface version \"") +
                 (info->ifvers ? info->ifvers : "(null)") + "\"");
@@ -106,7 +116,7 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
   // Each getter gets a zero-filled table of full size and a preset version;
   // a 0 return is only reported.
   auto report = [this](const char* getter, int ok) {
-    if (!ok) HostError(std::string(getter) + " returned 0");
+    if (ok == 0) HostError(std::string(getter) + " returned 0");
   };
   const META_FUNCTIONS& mf = metaFunctions;
   newHooks = NEW_DLL_FUNCTIONS{};

@@ -56,7 +56,7 @@ std::string Hex(const std::vector<uint8_t>& data) {
   std::string out;
   char byte[4];
   for (std::size_t i = 0; i < data.size() && i < 64; ++i) {
-    std::snprintf(byte, sizeof(byte), "%02x ", data[i]);
+    (void)std::snprintf(byte, sizeof(byte), "%02x ", data[i]);
     out += byte;
   }
   if (data.size() > 64) out += "...";
@@ -194,7 +194,7 @@ void EngWriteString(const char* text) {
   if (!CheckOpen("pfnWriteString")) return;
   if (!text) S().HostError("pfnWriteString: null text");
   std::vector<uint8_t>& data = S().message.data;
-  for (const char* p = text ? text : ""; *p; ++p) data.push_back(static_cast<uint8_t>(*p));
+  for (const char* p = text ? text : ""; *p != '\0'; ++p) data.push_back(static_cast<uint8_t>(*p));
   data.push_back(0);
 }
 

@@ -15,7 +15,7 @@ std::string ManagerLine(const char* format, va_list args) {
   return text + "\n";
 }
 
-bool CheckPlugin(plid_t plid, const char* entry) {
+bool CheckPlugin(const plugin_info_t* plid, const char* entry) {
   if (!plid) {
     g_state->HostError(std::string(entry) + ": null plugin id");
     return false;
@@ -28,6 +28,7 @@ bool CheckPlugin(plid_t plid, const char* entry) {
   return true;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): the host table's C variadic signature
 void LogConsole(plid_t plid, const char* format, ...) {
   if (!CheckPlugin(plid, "pfnLogConsole")) return;
   if (!format) {
@@ -41,6 +42,7 @@ void LogConsole(plid_t plid, const char* format, ...) {
   g_state->ConsolePrint(line);
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): the host table's C variadic signature
 void LogError(plid_t plid, const char* format, ...) {
   if (!CheckPlugin(plid, "pfnLogError")) return;
   if (!format) {

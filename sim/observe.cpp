@@ -24,7 +24,8 @@ void TakeLines(std::string& pending, std::vector<std::string>& lines) {
 bool CaseLess::operator()(const std::string& a, const std::string& b) const {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const char x = LowerAscii(a[i]), y = LowerAscii(b[i]);
+    const char x = LowerAscii(a[i]);
+    const char y = LowerAscii(b[i]);
     if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
   }
   return a.size() < b.size();
@@ -117,7 +118,7 @@ std::string Block(const std::string& head, const std::string& text) {
       out += "\n" + indent;
     } else if (static_cast<unsigned char>(c) < ' ') {
       char escaped[8];
-      std::snprintf(escaped, sizeof(escaped), "\\x%02x", static_cast<unsigned char>(c));
+      (void)std::snprintf(escaped, sizeof(escaped), "\\x%02x", static_cast<unsigned char>(c));
       out += escaped;
     } else {
       out += c;

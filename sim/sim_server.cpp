@@ -50,7 +50,7 @@ int FreeSlot(detail::SimState& s, int wanted) {
   // here, so a departed player's edict stays as he left it (and observable)
   // until the slots run out; pass `slot` to reuse one on purpose.
   for (int slot = 1; slot <= s.maxClients; ++slot)
-    if (s.EdictAt(slot)->free) return slot;
+    if (s.EdictAt(slot)->free != 0) return slot;
   for (int slot = 1; slot <= s.maxClients; ++slot)
     if (!s.players[static_cast<std::size_t>(slot)].connected) return slot;
   return 0;
@@ -103,6 +103,9 @@ void SimServer::SetTime(float time) {
 }
 
 void SimServer::ProcessClientCommands() { impl_->ProcessClientCommands(); }
+// A member although it needs no instance: seeding is part of what a server
+// does for its session, and callers reach it through their server.
+// NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void SimServer::SeedRandom(unsigned seed) { std::srand(seed); }
 
 int SimServer::Connect(const std::string& name, const std::string& authId, int slot) {
@@ -243,7 +246,7 @@ const std::vector<std::string>& SimServer::LogLines() const { return impl_->logL
 const std::vector<std::string>& SimServer::ErrorLines() const { return impl_->errorLines; }
 
 const ClientLog& SimServer::Client(int slot) const {
-  static const ClientLog kNone;
+  static const ClientLog kNone{};
   return impl_->IsPlayerSlot(slot) ? impl_->clients[static_cast<std::size_t>(slot)] : kNone;
 }
 
@@ -284,7 +287,7 @@ META_RES SimServer::SpawnEntity(const std::string& className) {
   detail::SimState& s = *impl_;
   for (int index = s.maxClients + 1; index < s.maxEntities; ++index) {
     edict_t* entity = s.EdictAt(index);
-    if (!entity->free) continue;
+    if (entity->free == 0) continue;
     s.ClearEntity(index);
     entity->free = 0;
     entity->v.classname = s.pool.Intern(className);
