@@ -25,11 +25,11 @@ namespace {
 constexpr float kFrame = 0.1f;
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: kelsim [--plugin PATH] [--values FILE] SCENARIO\n"
-               "  --plugin PATH   the plugin library (default: $KEL_PLUGIN_PATH, else the "
-               "build's)\n"
-               "  --values FILE   copy FILE beside the plugin as player_values.txt first\n");
+  (void)std::fprintf(stderr,
+                     "usage: kelsim [--plugin PATH] [--values FILE] SCENARIO\n"
+                     "  --plugin PATH   the plugin library (default: $KEL_PLUGIN_PATH, else the "
+                     "build's)\n"
+                     "  --values FILE   copy FILE beside the plugin as player_values.txt first\n");
 }
 
 bool ReadFile(const std::string& path, std::string& text) {
@@ -160,7 +160,7 @@ void Runner::PrintNewEvents() {
     for (std::size_t i = printed_; i < end; ++i) window_.push_back(kelsim::Describe(events[i]));
     printed_ = end;
   }
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
 }
 
 bool Runner::Slot(const std::string& name, int& slot, std::string& error) const {
@@ -187,6 +187,8 @@ bool Runner::Expect(const kelsim::Step& step, bool wanted) {
   return false;
 }
 
+// One branch per script verb, each short; the count is the number of verbs.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool Runner::Run(const kelsim::Step& step, std::string& error) {
   const std::string& verb = step.verb;
   const std::vector<std::string>& a = step.args;
@@ -223,7 +225,7 @@ bool Runner::Run(const kelsim::Step& step, std::string& error) {
       return false;
     }
   } else if (verb == "connect") {
-    if (slots_.count(a[0])) {
+    if (slots_.contains(a[0])) {
       error = "\"" + a[0] + "\" is already connected";
       return false;
     }
@@ -271,7 +273,7 @@ bool Runner::Run(const kelsim::Step& step, std::string& error) {
     for (long i = 0; i < number; ++i) server_.Frame(kFrame);
   } else if (verb == "rename") {
     if (!Slot(a[0], slot, error)) return false;
-    if (slots_.count(a[1])) {
+    if (slots_.contains(a[1])) {
       error = "\"" + a[1] + "\" is already connected";
       return false;
     }
@@ -295,6 +297,8 @@ bool Runner::Run(const kelsim::Step& step, std::string& error) {
 
 }  // namespace
 
+// The program's steps in order, each failing with its own message.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 int main(int argc, char** argv) {
   std::string plugin;
   std::string values;
@@ -319,24 +323,25 @@ int main(int argc, char** argv) {
   }
   if (plugin.empty()) {
     const char* fromEnvironment = std::getenv("KEL_PLUGIN_PATH");
-    plugin = fromEnvironment && *fromEnvironment ? fromEnvironment : KEL_DEFAULT_PLUGIN;
+    plugin = fromEnvironment && *fromEnvironment != '\0' ? fromEnvironment : KEL_DEFAULT_PLUGIN;
   }
 
   std::string text;
   if (!ReadFile(script, text)) {
-    std::fprintf(stderr, "kelsim: cannot read %s\n", script.c_str());
+    (void)std::fprintf(stderr, "kelsim: cannot read %s\n", script.c_str());
     return 2;
   }
   std::vector<std::string> errors;
   const std::vector<kelsim::Step> steps = kelsim::ParseScenario(text, errors);
   for (const std::string& error : errors)
-    std::fprintf(stderr, "%s:%s\n", script.c_str(), error.c_str());
+    (void)std::fprintf(stderr, "%s:%s\n", script.c_str(), error.c_str());
   if (!errors.empty()) return 2;
 
   long maxPlayers = 32;
   if (!steps.empty() && steps[0].verb == "maxplayers" &&
       (!ParseInt(steps[0].args[0], maxPlayers) || maxPlayers < 1 || maxPlayers > 64)) {
-    std::fprintf(stderr, "%s:%d: maxplayers must be 1 to 64\n", script.c_str(), steps[0].line);
+    (void)std::fprintf(stderr, "%s:%d: maxplayers must be 1 to 64\n", script.c_str(),
+                       steps[0].line);
     return 2;
   }
 
@@ -346,8 +351,8 @@ int main(int argc, char** argv) {
     std::filesystem::copy_file(values, server.PluginDirectory() + "/player_values.txt",
                                std::filesystem::copy_options::overwrite_existing, failed);
     if (failed) {
-      std::fprintf(stderr, "kelsim: cannot copy %s: %s\n", values.c_str(),
-                   failed.message().c_str());
+      (void)std::fprintf(stderr, "kelsim: cannot copy %s: %s\n", values.c_str(),
+                         failed.message().c_str());
       return 2;
     }
   }
@@ -358,8 +363,8 @@ int main(int argc, char** argv) {
                  std::to_string(maxPlayers) + " player slots)");
   if (!server.Load(plugin)) {
     runner.PrintNewEvents();
-    std::fprintf(stderr, "kelsim: cannot load %s: %s\n", plugin.c_str(),
-                 server.LoadError().c_str());
+    (void)std::fprintf(stderr, "kelsim: cannot load %s: %s\n", plugin.c_str(),
+                       server.LoadError().c_str());
     return 2;
   }
   runner.PrintNewEvents();
@@ -368,12 +373,12 @@ int main(int argc, char** argv) {
     std::string error;
     if (!runner.Run(step, error)) {
       runner.PrintNewEvents();
-      std::fprintf(stderr, "%s:%d: %s\n", script.c_str(), step.line, error.c_str());
+      (void)std::fprintf(stderr, "%s:%d: %s\n", script.c_str(), step.line, error.c_str());
       return 2;
     }
     if (server.Fatal()) {
-      std::fprintf(stderr, "%s:%d: the server stopped: %s\n", script.c_str(), step.line,
-                   server.FatalReason().c_str());
+      (void)std::fprintf(stderr, "%s:%d: the server stopped: %s\n", script.c_str(), step.line,
+                         server.FatalReason().c_str());
       return 2;
     }
   }

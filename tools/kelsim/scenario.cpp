@@ -28,6 +28,8 @@ const Arity* FindVerb(const std::string& verb) {
 
 }  // namespace
 
+// One pass over the line as a small state machine (quotes, escapes, blanks).
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error) {
   words.clear();
   std::size_t i = 0;
