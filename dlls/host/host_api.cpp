@@ -119,7 +119,7 @@ void EndMessage() {
 float Time() { return g_globals ? g_globals->time : 0.0f; }
 int MaxClients() { return g_globals ? g_globals->maxClients : 0; }
 
-bool IsFree(const edict_t* entity) { return !entity || entity->free != 0; }
+bool IsFree(const edict_t* entity) { return entity == nullptr || entity->free != 0; }
 
 GameObject* GameObjectOf(const edict_t* entity) {
   return entity ? static_cast<GameObject*>(entity->pvPrivateData) : nullptr;
