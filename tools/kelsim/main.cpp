@@ -45,14 +45,14 @@ bool ParseInt(const std::string& text, long& value) {
   if (text.empty()) return false;
   char* end = nullptr;
   value = std::strtol(text.c_str(), &end, 10);
-  return end && *end == '\0';
+  return end != nullptr && *end == '\0';
 }
 
 bool ParseSeconds(const std::string& text, float& value) {
   if (text.empty()) return false;
   char* end = nullptr;
   value = std::strtof(text.c_str(), &end);
-  return end && *end == '\0' && value >= 0.0f && value < 1e6f;
+  return end != nullptr && *end == '\0' && value >= 0.0f && value < 1e6f;
 }
 
 bool ParseTeam(const std::string& text, int& team) {
@@ -90,7 +90,7 @@ class Runner {
   int FailedExpectations() const { return failedExpectations_; }
 
  private:
-  void Print(float time, const std::string& text);
+  static void Print(float time, const std::string& text);
   bool Slot(const std::string& name, int& slot, std::string& error) const;
   bool Expect(const kelsim::Step& step, bool wanted);
 
