@@ -35,18 +35,29 @@ void SendJoinCommand(const std::string& name, const char* command) {
 
 }  // namespace
 
-void TeamSplit::TakeFromPool(const RatedPlayer& entry, int64_t halfValue) {
+std::size_t TeamSplit::TakeFromPool(const RatedPlayer& entry, int64_t halfValue) {
   // By name, not by position: with two entries of one name the first one
   // goes, whichever was meant.
   auto found = std::find_if(pool.begin(), pool.end(), [&entry](const RatedPlayer* candidate) {
     return candidate->name == entry.name;
   });
-  if (found == pool.end()) return;
+  if (found == pool.end()) return kNotTaken;
   const RatedPlayer* taken = *found;
+  const auto position = static_cast<std::size_t>(found - pool.begin());
   teamOne.push_back(taken);
   teamOneValue += taken->value;
   difference = teamOneValue - halfValue;
   pool.erase(found);
+  return position;
+}
+
+void TeamSplit::PutBack(std::size_t position, int64_t halfValue) {
+  if (position == kNotTaken) return;
+  const RatedPlayer* taken = teamOne.back();
+  teamOne.pop_back();
+  teamOneValue -= taken->value;
+  difference = teamOneValue - halfValue;
+  pool.insert(pool.begin() + static_cast<std::ptrdiff_t>(position), taken);
 }
 
 EvenTeamsAssigner::EvenTeamsAssigner(const std::vector<RatedPlayer>& players)
@@ -86,6 +97,9 @@ void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
     std::swap(pool[i], pool[drawn % (i + 1)]);
   }
   start.difference = start.teamOneValue - halfValue_;
+  // Team one never holds more than the marines and the whole pool, so the
+  // search's takes never reallocate it.
+  start.teamOne.reserve(start.teamOne.size() + pool.size());
 
   TeamSplit best;
   searchCalls_ = 0;
@@ -124,31 +138,34 @@ void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
 // makes at most max(kStepLimit + 1, s0 + 1) steps: 501 on any server, whose
 // pool never reaches 500.  Each step's loop either returns after its first
 // candidate (a completing level), makes one counted call per iteration, or
-// leaves once stop is set, so it copies at most as many splits as it makes
+// leaves once stop is set, so it takes at most as many entries as it makes
 // calls, plus one.
-void EvenTeamsAssigner::SearchSplits(TeamSplit split, TeamSplit& best, bool& stop) {
+void EvenTeamsAssigner::SearchSplits(TeamSplit& split, TeamSplit& best, bool& stop) {
   ++searchCalls_;
   if (searchCalls_ > kStepLimit && best.difference != TeamSplit::kNoCandidate) {
     stop = true;
     return;
   }
   const std::size_t half = static_cast<std::size_t>(entryCount_ / 2);
+  // Every iteration puts back what it took, so the pool has the same entries
+  // in the same order at the top of each one.
   for (std::size_t i = split.pool.size(); i-- > 0;) {
-    TeamSplit candidate = split;
-    candidate.TakeFromPool(*split.pool[i], halfValue_);
-    if (candidate.teamOne.size() >= half) {
+    const std::size_t taken = split.TakeFromPool(*split.pool[i], halfValue_);
+    if (split.teamOne.size() >= half) {
       // Strictly better only: a tie keeps the candidate found first.
-      if (Magnitude(candidate.difference) < Magnitude(best.difference)) {
-        best = std::move(candidate);
+      if (Magnitude(split.difference) < Magnitude(best.difference)) {
+        best = split;
         if (Magnitude(best.difference) <= tolerance_ && searchCalls_ > kToleranceSteps) stop = true;
       }
+      split.PutBack(taken, halfValue_);
       // Only the last remaining entry is tried at a completing level.
       return;
     }
     // Every candidate of this level has the same size, so once stop is set
-    // the remaining iterations could only make copies that nothing uses.
+    // the remaining iterations could only try splits that nothing uses.
+    if (!stop) SearchSplits(split, best, stop);
+    split.PutBack(taken, halfValue_);
     if (stop) return;
-    SearchSplits(std::move(candidate), best, stop);
   }
 }
 

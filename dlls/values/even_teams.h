@@ -7,6 +7,7 @@
 // the summed value; the rest of the pool goes to team two.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -33,13 +34,15 @@ void AssignEvenTeams(const CommandCaller& caller);
 inline constexpr char FillerName[] = "{24114F62-940A-4c20-A325-BB923197C0CE}";
 
 // One state of the search.  The entries are the run's own (the gathered
-// players and the filler), referred to, not copied: a search step copies a
-// split, and copying pointers keeps that cheap.
+// players and the filler), referred to, not copied.  The search works on one
+// split, taking an entry before it goes deeper and putting it back after, so
+// a step allocates nothing; only a better candidate is copied.
 struct TeamSplit {
   // Marks a best split that holds no candidate yet.  No sum of 32-bit values
   // over a server's players comes near it, so a real candidate is never
   // mistaken for it.
   static constexpr int64_t kNoCandidate = std::numeric_limits<int64_t>::max();
+  static constexpr std::size_t kNotTaken = static_cast<std::size_t>(-1);
 
   std::vector<const RatedPlayer*> teamOne;  // current marines, then entries taken
   int64_t teamOneValue = 0;
@@ -47,9 +50,13 @@ struct TeamSplit {
   int64_t difference = kNoCandidate;     // teamOneValue - halfValue
 
   // Moves the first pool entry named like `entry` (exact, whole text) to the
-  // end of teamOne; the rest of the pool keeps its order.  Does nothing when
-  // no pool entry has that name.
-  void TakeFromPool(const RatedPlayer& entry, int64_t halfValue);
+  // end of teamOne; the rest of the pool keeps its order.  Returns the pool
+  // position it came from, or kNotTaken (and does nothing) when no pool entry
+  // has that name.
+  std::size_t TakeFromPool(const RatedPlayer& entry, int64_t halfValue);
+  // Undoes the TakeFromPool that returned `position`: the last entry of
+  // teamOne goes back to that pool position.  Does nothing for kNotTaken.
+  void PutBack(std::size_t position, int64_t halfValue);
 };
 
 class EvenTeamsAssigner {
@@ -86,7 +93,7 @@ class EvenTeamsAssigner {
   int64_t Tolerance() const { return tolerance_; }
 
  private:
-  void SearchSplits(TeamSplit split, TeamSplit& best, bool& stop);
+  void SearchSplits(TeamSplit& split, TeamSplit& best, bool& stop);
 
   const std::vector<RatedPlayer>& players_;
   int32_t entryCount_;
