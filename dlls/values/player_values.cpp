@@ -17,8 +17,13 @@
 namespace {
 
 // The file is read in pieces of this size, so a file of any size costs a
-// fixed read buffer plus what its records need.
+// fixed read buffer plus what its records need.  The fuzz build makes it
+// small, so that short inputs cross the ends of pieces.
+#ifdef KEL_VALUES_READ_PIECE
+constexpr std::size_t kChunkBytes = KEL_VALUES_READ_PIECE;
+#else
 constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
+#endif
 // Key storage reserved up front, from the file's size: a file of distinct
 // ids needs about its own size.  Capped, because a huge file (or one of few
 // keys repeated) may need far less, and the reservation is only a guess
@@ -165,7 +170,7 @@ bool PlayerValues::Load(const std::string& path) {
     } catch (const std::bad_alloc&) {
       // Only a guess; the storage grows as needed.
     }
-    ok = ReadRecords(file, sum);
+    ok = ReadRecords(file, sizeHint, sum);
   } catch (...) {
     ok = false;  // out of memory: the file is too large to hold
   }
@@ -278,7 +283,7 @@ void PlayerValues::Set(std::string_view key, int32_t value) {
 // One reading loop with the line carried across chunk ends: split up, the
 // carry would be spread over two functions.
 // NOLINTNEXTLINE(readability-function-cognitive-complexity)
-bool PlayerValues::ReadRecords(std::FILE* file, int64_t& sum) {
+bool PlayerValues::ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& sum) {
   uint64_t lines = 0;
   // One line is one record however long it is; `endedByLf` tells whether a
   // CR before the end belongs to a CR LF line end.
@@ -298,7 +303,10 @@ bool PlayerValues::ReadRecords(std::FILE* file, int64_t& sum) {
     return true;
   };
 
-  std::vector<char> buffer(kChunkBytes);
+  // A small file needs no more than its size and one byte, which lets the
+  // second read see the end at once; a size of 0 may be unknown.  Should the
+  // file grow meanwhile, it is just read in more pieces.
+  std::vector<char> buffer(fileSize == 0 ? kChunkBytes : std::min(kChunkBytes, fileSize + 1));
   std::string partial;  // a line begun in an earlier chunk
   for (;;) {
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);

@@ -100,8 +100,9 @@ class PlayerValues {
   std::string_view KeyAt(uint32_t offset) const;
   // Reads all records of an open file into the (empty) table, adding every
   // value to `sum`; false on a read error or a file beyond the limits.
-  // Throws on exhausted memory.
-  bool ReadRecords(std::FILE* file, int64_t& sum);
+  // `fileSize` is the size seen at opening (0 when unknown); it only sizes
+  // the read buffer.  Throws on exhausted memory.
+  bool ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& sum);
 
   bool loaded_ = false;
   int32_t average_ = 0;
