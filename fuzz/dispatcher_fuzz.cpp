@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
@@ -305,6 +306,9 @@ class Session {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* path = std::getenv("KEL_PLUGIN_PATH");
+  // The simulated server keeps its private directory, and with it the
+  // values file written for every input, under TMPDIR.
+  setenv("TMPDIR", kel_fuzz::ScratchDirectory().c_str(), 1);
   g_server = new kelsim::SimServer(kServerSlots);
   if (!g_server->Load(path && *path ? path : KEL_PLUGIN_PATH)) {
     std::fprintf(stderr, "cannot load the plugin: %s\n", g_server->LoadError().c_str());

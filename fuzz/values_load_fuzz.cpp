@@ -21,9 +21,13 @@ namespace {
 std::string g_path;
 int g_fd = -1;
 
-// The loader reads in pieces of this size; a prefix of filler lines puts the
-// input's own bytes across a piece boundary.
-constexpr std::size_t kLoaderChunk = 256 * 1024;
+// The loader reads in pieces of this size (the fuzz build's, set for the
+// whole build); a prefix of filler lines puts the input's own bytes across a
+// piece boundary.
+#ifndef KEL_VALUES_READ_PIECE
+#error "the fuzz build sets the loader's piece size"
+#endif
+constexpr std::size_t kLoaderChunk = KEL_VALUES_READ_PIECE;
 
 struct Reference {
   std::map<std::string, int32_t> values;
@@ -85,8 +89,7 @@ void WriteFile(const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kel_values_fuzz.XXXXXX";
+  std::string pattern = kel_fuzz::ScratchDirectory() + "/kel_values_fuzz.XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   g_fd = mkstemp(buffer.data());
@@ -117,9 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const bool expectLoaded = !ref.values.empty() && ref.sum != 0;
 
   PlayerValues store;
-  // Every load costs a read buffer the size of a loader piece, which under
-  // ASan is a fresh mapping; one input in four loads twice, to see that a
-  // load over a filled table gives the same store.
+  // One input in four loads twice, to see that a load over a filled table
+  // gives the same store.
   const int rounds = size % 4 == 0 ? 2 : 1;
   for (int round = 0; round < rounds; ++round) {
     const bool loaded = store.Load(g_path);
