@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <stdexcept>
 
 #include "host_api.h"
 
@@ -95,6 +93,20 @@ uint32_t HashKey(std::string_view key) {
   return static_cast<uint32_t>(h);
 }
 
+#if defined(__i386__) && defined(__GLIBC__)
+// glibc 2.33 gave fstat a new symbol version, which older C libraries refuse
+// to load; the stat wrapper every glibc since 2.2 keeps (stat version 3, the
+// i386 layout) gives the same answer.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): glibc's name
+extern "C" int __fxstat64(int version, int fd, struct stat64* status);
+__asm__(".symver __fxstat64,__fxstat64@GLIBC_2.2");
+using FileStatus = struct stat64;
+bool StatusOf(int fd, FileStatus& status) { return __fxstat64(3, fd, &status) == 0; }
+#elif !defined(_WIN32)
+using FileStatus = struct stat;
+bool StatusOf(int fd, FileStatus& status) { return fstat(fd, &status) == 0; }
+#endif
+
 // Opens `path` for reading if it is a regular file, and gives a hint of the
 // key storage its records need: its size, capped.  Everything else fails as
 // if missing: a directory (what an empty kel_playervaluesfile names) would
@@ -115,8 +127,8 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint) {
   // no effect on the reads of a regular file.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  struct stat info;
-  std::FILE* file = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
+  FileStatus info;
+  std::FILE* file = StatusOf(fd, info) && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
   if (!file) {
     close(fd);
     return nullptr;
@@ -141,11 +153,7 @@ std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileN
 }
 
 std::string PlayerValuesPath() {
-  try {
-    return PlayerValuesPath(HostApi::PluginPath(), HostApi::CvarString("kel_playervaluesfile"));
-  } catch (...) {
-    return {};  // out of memory: the empty path fails the load
-  }
+  return PlayerValuesPath(HostApi::PluginPath(), HostApi::CvarString("kel_playervaluesfile"));
 }
 
 PlayerValues& PlayerValues::Instance() {
@@ -163,17 +171,8 @@ bool PlayerValues::Load(const std::string& path) {
   // nor dilute its average.
   Clear();
   int64_t sum = 0;
-  bool ok = false;
-  try {
-    try {
-      keys_.reserve(sizeHint);
-    } catch (const std::bad_alloc&) {
-      // Only a guess; the storage grows as needed.
-    }
-    ok = ReadRecords(file, sizeHint, sum);
-  } catch (...) {
-    ok = false;  // out of memory: the file is too large to hold
-  }
+  (void)keys_.Reserve(sizeHint);  // only a guess; the storage grows as needed
+  const bool ok = ReadRecords(file, sizeHint, sum);
   (void)std::fclose(file);  // read only: nothing is lost if closing fails
 
   if (!ok || sum == 0 || count_ == 0) {
@@ -203,11 +202,8 @@ int32_t PlayerValues::ValueOf(const std::string& key) {
   const double share = 1.0 - r * 0.01;
   const double product = share * average_;
   const int32_t value = static_cast<int32_t>(product);
-  try {
-    Set(key, value);
-  } catch (...) {
-    // Out of memory: give the default unkept rather than fail the command.
-  }
+  // Out of memory, the default is given unkept rather than fail the command.
+  (void)Set(key, value);
   return value;
 }
 
@@ -216,9 +212,9 @@ std::size_t PlayerValues::MemoryBytes() const {
 }
 
 void PlayerValues::Clear() {
-  // Swapped out, not cleared: the memory of a large file is given back.
-  std::vector<Slot>().swap(slots_);
-  std::vector<char>().swap(keys_);
+  // Released, not cleared: the memory of a large file is given back.
+  slots_.Release();
+  keys_.Release();
   count_ = 0;
   average_ = 0;
 }
@@ -240,44 +236,52 @@ PlayerValues::Slot& PlayerValues::Find(std::string_view key, uint32_t hash) {
   }
 }
 
-void PlayerValues::Grow() {
+bool PlayerValues::Grow() {
   const std::size_t size = slots_.empty() ? kInitialSlots : slots_.size() * 2;
-  std::vector<Slot> grown(size, Slot{0, kNoKey, 0});
+  CheckedBuffer<Slot> grown;
+  if (size > std::numeric_limits<std::size_t>::max() / 2 || !grown.Assign(size, Slot{0, kNoKey, 0}))
+    return false;
+  Slot* const cells = grown.data();
+  if (cells == nullptr) return false;  // never, after Assign; said for the analyzer
   const std::size_t mask = size - 1;
-  for (const Slot& slot : slots_) {
+  for (std::size_t k = 0; k < slots_.size(); ++k) {
+    const Slot& slot = slots_[k];
     if (slot.key == kNoKey) continue;
     std::size_t i = slot.hash & mask;
-    while (grown[i].key != kNoKey) i = (i + 1) & mask;
-    grown[i] = slot;
+    while (cells[i].key != kNoKey) i = (i + 1) & mask;
+    cells[i] = slot;
   }
-  slots_.swap(grown);
+  slots_.Swap(grown);
+  return true;
 }
 
-void PlayerValues::Set(std::string_view key, int32_t value) {
+bool PlayerValues::Set(std::string_view key, int32_t value) {
   const uint32_t hash = HashKey(key);
   Slot* slot = nullptr;
   if (!slots_.empty()) {
     slot = &Find(key, hash);
     if (slot->key != kNoKey) {
       slot->value = value;
-      return;
+      return true;
     }
-  }
-  if (slot == nullptr || (count_ + 1) * 4 > slots_.size() * 3) {
-    Grow();
-    slot = &Find(key, hash);
   }
   // Offsets are 32-bit; kNoKey itself must stay unused.
   const std::size_t offset = keys_.size();
-  if (uint64_t{offset} + sizeof(uint32_t) + key.size() >= kNoKey) {
-    throw std::length_error("key storage");
+  if (uint64_t{offset} + sizeof(uint32_t) + key.size() >= kNoKey) return false;
+  if (slot == nullptr || (count_ + 1) * 4 > slots_.size() * 3) {
+    if (!Grow()) return false;
+    slot = &Find(key, hash);
   }
-  const uint32_t length = static_cast<uint32_t>(key.size());
+  const auto length = static_cast<uint32_t>(key.size());
   const char* lengthBytes = reinterpret_cast<const char*>(&length);
-  keys_.insert(keys_.end(), lengthBytes, lengthBytes + sizeof length);
-  keys_.insert(keys_.end(), key.begin(), key.end());
+  if (!keys_.Append(lengthBytes, sizeof length)) return false;
+  if (!keys_.Append(key.data(), key.size())) {
+    keys_.Truncate(offset);
+    return false;
+  }
   *slot = Slot{hash, static_cast<uint32_t>(offset), value};
   ++count_;
+  return true;
 }
 
 // One reading loop with the line carried across chunk ends: split up, the
@@ -299,15 +303,18 @@ bool PlayerValues::ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& s
     }
     const int32_t value = ParseValue(valueText);
     sum += value;
-    Set(key, value);
-    return true;
+    return Set(key, value);  // false when memory runs out
   };
 
   // A small file needs no more than its size and one byte, which lets the
   // second read see the end at once; a size of 0 may be unknown.  Should the
   // file grow meanwhile, it is just read in more pieces.
-  std::vector<char> buffer(fileSize == 0 ? kChunkBytes : std::min(kChunkBytes, fileSize + 1));
-  std::string partial;  // a line begun in an earlier chunk
+  CheckedBuffer<char> buffer;
+  if (!buffer.Assign(fileSize == 0 ? kChunkBytes : std::min(kChunkBytes, fileSize + 1), '\0')) {
+    return false;
+  }
+  CheckedBuffer<char> partial;  // a line begun in an earlier chunk
+  auto partialLine = [&partial] { return std::string_view(partial.data(), partial.size()); };
   for (;;) {
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     if (got == 0) break;
@@ -316,18 +323,18 @@ bool PlayerValues::ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& s
     if (!partial.empty()) {
       const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
       if (lf == nullptr) {
-        partial.append(p, end);
+        if (!partial.Append(p, static_cast<std::size_t>(end - p))) return false;
         continue;
       }
-      partial.append(p, lf);
-      if (!record(partial, true)) return false;
-      partial.clear();
+      if (!partial.Append(p, static_cast<std::size_t>(lf - p))) return false;
+      if (!record(partialLine(), true)) return false;
+      partial.Clear();
       p = lf + 1;
     }
     while (p < end) {
       const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
       if (lf == nullptr) {
-        partial.assign(p, end);
+        if (!partial.Append(p, static_cast<std::size_t>(end - p))) return false;
         break;
       }
       if (!record(std::string_view(p, lf - p), true)) return false;
@@ -336,6 +343,6 @@ bool PlayerValues::ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& s
   }
   if (std::ferror(file) != 0) return false;
   // The last line, when the file does not end with a line end.
-  if (!partial.empty() && !record(partial, false)) return false;
+  if (!partial.empty() && !record(partialLine(), false)) return false;
   return true;
 }

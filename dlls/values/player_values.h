@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "checked_buffer.h"
+
 // Path of the player values file: the directory of the plugin library (up to
 // and including the last '/' of the path the plugin manager reports; nothing
 // when it has none, a backslash is no separator) followed by the text of
@@ -93,20 +95,22 @@ class PlayerValues {
   void Clear();
   // The slot of `key` (hash `hash`), or of the free slot where it belongs.
   Slot& Find(std::string_view key, uint32_t hash);
-  // Sets the key's value, adding the key when new.  May throw bad_alloc or
-  // length_error; the table is then still consistent.
-  void Set(std::string_view key, int32_t value);
-  void Grow();
+  // Sets the key's value, adding the key when new.  False when memory (or
+  // the 4 GiB of key storage that 32-bit offsets reach) runs out; the table
+  // is then still consistent, without the key.
+  bool Set(std::string_view key, int32_t value);
+  // Doubles the slot array; false (and nothing changed) when memory runs out.
+  bool Grow();
   std::string_view KeyAt(uint32_t offset) const;
   // Reads all records of an open file into the (empty) table, adding every
   // value to `sum`; false on a read error or a file beyond the limits.
   // `fileSize` is the size seen at opening (0 when unknown); it only sizes
-  // the read buffer.  Throws on exhausted memory.
+  // the read buffer.  False also when memory runs out.
   bool ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& sum);
 
   bool loaded_ = false;
   int32_t average_ = 0;
   std::size_t count_ = 0;
-  std::vector<Slot> slots_;  // size 0 or a power of two
-  std::vector<char> keys_;
+  CheckedBuffer<Slot> slots_;  // size 0 or a power of two
+  CheckedBuffer<char> keys_;
 };
