@@ -98,19 +98,13 @@ const CommandRow* FindRow(const CommandWords& words) {
 void Dispatch(const CommandCaller& caller) {
   // Unless a row takes the command, the game handles it as without us.
   HostApi::SetHookResult(HookResult::Ignored);
-  try {
-    const CommandRow* row = FindRow(ReadCommandWords());
-    if (!row) return;
-    // A player without the rights gets no answer: the command goes on to the
-    // game unchanged, so "/kel" shows in chat like any other line.
-    if (row->operatorOnly && !caller.IsServerConsole() && !IsServerOperator(caller.edict)) return;
-    // Set before the action, so that it holds however the action ends.
-    HostApi::SetHookResult(HookResult::Supercede);
-    row->action(caller);
-  } catch (...) {
-    // Nothing may unwind into the host.
-    LogToServer("kel error: command failed\n");
-  }
+  const CommandRow* row = FindRow(ReadCommandWords());
+  if (!row) return;
+  // A player without the rights gets no answer: the command goes on to the
+  // game unchanged, so "/kel" shows in chat like any other line.
+  if (row->operatorOnly && !caller.IsServerConsole() && !IsServerOperator(caller.edict)) return;
+  HostApi::SetHookResult(HookResult::Supercede);
+  row->action(caller);
 }
 
 }  // namespace

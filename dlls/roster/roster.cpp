@@ -32,11 +32,7 @@ void RecordTeamChange(edict_t* entity) {
   if (entry.team == team) return;  // a name or model change: nothing changes
   // The name is the one the host holds now; during this hook a simultaneous
   // rename has not reached netname yet, so the entry keeps the old name.
-  try {
-    entry.name = PlayerName(entity);
-  } catch (...) {
-    return;  // out of memory: the entry stays as it was, all three fields
-  }
+  entry.name = PlayerName(entity);
   entry.team = team;
   entry.joinTime = HostApi::Time();
 }
