@@ -4,12 +4,16 @@
 #   2. both unpack to the same bytes, and the example values file and the
 #      guide are the repository's current ones;
 #   3. the Linux library is a 32-bit i386 shared object exporting exactly
-#      the six entry points, with the C++ and GCC runtimes built in; the
-#      glibc it needs is the one the guide names;
+#      the six entry points, loads on every server with glibc 2.11 or later
+#      (tools/check-loadable.sh) as the guide says, carries no debug
+#      information and names its debug file, which gdb reads beside it;
 #   4. the Windows library passes tools/check-dll.sh;
-#   5. the packaged Linux library, unpacked as an operator would, loads in
+#   5. unpacking an archive over an installed copy whose player_values.txt
+#      the operator has changed leaves that file as it was, for both
+#      archives and twice over;
+#   6. the packaged Linux library, unpacked as an operator would, loads in
 #      the simulated server, reports its version and rates a player by the
-#      packaged player values file.
+#      packaged example values file copied to its live name.
 # Usage: tools/check-package.sh [dist-folder]   (default: dist)
 # KELSIM names the simulated server program (default: the i386 build's).
 set -eu
@@ -23,7 +27,8 @@ zip=$dist/$name.zip
 tgz=$dist/$name.tar.gz
 so_path=addons/kel/dlls/kel_mm_i386.so
 dll_path=addons/kel/dlls/kel_mm.dll
-values_path=addons/kel/dlls/player_values.txt
+values_path=addons/kel/dlls/player_values.example.txt
+live_values_path=addons/kel/dlls/player_values.txt
 guide_path=addons/kel/operator-guide.md
 expected_files=$(printf '%s\n' "$so_path" "$dll_path" "$values_path" "$guide_path" | LC_ALL=C sort)
 entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
@@ -71,7 +76,7 @@ else
   fail "the archives differ: $(head -n 3 "$work/diff" | tr '\n' ' ')"
 fi
 if cmp -s "$work/tar/$values_path" examples/player_values.txt; then
-  pass "player_values.txt is examples/player_values.txt"
+  pass "player_values.example.txt is examples/player_values.txt"
 else
   fail "$values_path differs from examples/player_values.txt (package again)"
 fi
@@ -103,13 +108,33 @@ case " $needed" in
   *" libstdc++"* | *" libgcc_s"*) fail "$so_path needs [$needed]: the C++ and GCC runtimes must be built in" ;;
   *) pass "$so_path needs only [$(echo "$needed" | sed 's/ $//')]" ;;
 esac
-glibc=$(readelf -V -W "$so" | grep -o 'GLIBC_[0-9][0-9.]*' | sed 's/GLIBC_//' | sort -uV | tail -n 1)
-if [ -z "$glibc" ]; then
-  fail "cannot tell which glibc $so_path needs"
-elif grep -q "glibc $glibc or newer" docs/operator-guide.md; then
-  pass "$so_path needs glibc $glibc, as the guide says"
+if tools/check-loadable.sh "$so" 2.11 >"$work/loadable" 2>&1; then
+  pass "$so_path: $(tail -n 2 "$work/loadable" | head -n 1)"
 else
-  fail "$so_path needs glibc $glibc, but the guide does not say \"glibc $glibc or newer\""
+  fail "$so_path would not load on every server with glibc 2.11:"
+  sed 's/^/    /' "$work/loadable"
+fi
+grep -q "glibc 2.11 or later" docs/operator-guide.md ||
+  fail "the guide does not say the library loads with \"glibc 2.11 or later\""
+if readelf -S -W "$so" | grep -q '\.debug_info'; then
+  fail "$so_path still carries debug information"
+fi
+debug_file=$dist/kel_mm_i386.so.debug
+link=$(readelf --string-dump=.gnu_debuglink "$so" 2>/dev/null | sed -n 's/^ *\[ *0\] *//p')
+if [ "$link" != "kel_mm_i386.so.debug" ]; then
+  fail "$so_path names no debug file kel_mm_i386.so.debug (found \"$link\")"
+elif [ ! -f "$debug_file" ]; then
+  fail "$debug_file is missing"
+else
+  # gdb looks for the named file beside the library and checks its CRC.
+  mkdir -p "$work/crash"
+  cp "$so" "$debug_file" "$work/crash/"
+  if gdb -batch -nx -ex 'info line MapStart' "$work/crash/kel_mm_i386.so" 2>&1 |
+    grep -q 'map_start.cpp'; then
+    pass "$so_path is stripped; gdb finds its source lines in kel_mm_i386.so.debug beside it"
+  else
+    fail "gdb does not read $debug_file beside $so_path"
+  fi
 fi
 
 # ----------------------------------------------------- 4. Windows library
@@ -119,10 +144,34 @@ else
   fail "$dll_path: $(tr '\n' ' ' <"$work/dll-check")"
 fi
 
-# ------------------------------------------- 5. loads in the simulated server
+# -------------------------------------- 5. an upgrade keeps the operator's file
+for archive in "$zip" "$tgz"; do
+  game=$work/upgrade-$(basename "$archive")
+  mkdir -p "$game"
+  unpack() {
+    case "$archive" in
+      *.zip) unzip -q -o "$archive" -d "$game" ;;
+      *) tar -xzf "$archive" -C "$game" ;;
+    esac
+  }
+  unpack
+  cp "$game/$values_path" "$game/$live_values_path"
+  echo "STEAM_0:1:424242,1234" >>"$game/$live_values_path"
+  cp "$game/$live_values_path" "$work/operator-values"
+  unpack
+  unpack
+  if cmp -s "$game/$live_values_path" "$work/operator-values"; then
+    pass "$(basename "$archive") unpacked twice over an installed copy leaves player_values.txt as the operator changed it"
+  else
+    fail "$(basename "$archive") unpacked over an installed copy changed the operator's player_values.txt"
+  fi
+done
+
+# ------------------------------------------- 6. loads in the simulated server
 # kelsim loads a private copy of the library from a folder of its own, so
-# the packaged values file is handed to it with --values (it lands beside
-# that copy, where the plugin looks by default).  A player listed in the
+# the packaged example values file is handed to it with --values (it lands
+# beside that copy as player_values.txt, where the plugin looks by default,
+# as the guide tells the operator to copy it).  A player listed in the
 # file must then be rated with the file's value.
 if [ ! -x "$kelsim" ]; then
   fail "no simulated server at $kelsim (build target kelsim of the i386 preset)"
@@ -142,7 +191,7 @@ else
   if tools/run-i386 "$kelsim" --plugin "$work/tar/$so_path" --values "$work/tar/$values_path" \
     "$scenario" >"$work/sim.out" 2>&1; then
     if grep -qF "mm_kel_version is \"$version\"" "$work/sim.out" && ! grep -q 'not loaded' "$work/sim.out"; then
-      pass "kelsim loaded the packaged plugin (version $version) and rated $id at $value from the packaged player_values.txt"
+      pass "kelsim loaded the packaged plugin (version $version) and rated $id at $value from the packaged example values"
     else
       fail "kelsim ran the packaged plugin, but it did not answer as expected:"
       sed 's/^/    /' "$work/sim.out"

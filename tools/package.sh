@@ -4,10 +4,21 @@
 # Both hold the same tree, laid out as it goes into the game folder (the
 # folder of liblist.gam, e.g. ns/), so an operator unpacks either there:
 #
-#   addons/kel/dlls/kel_mm_i386.so     Linux i386 plugin
-#   addons/kel/dlls/kel_mm.dll         Windows i686 plugin
-#   addons/kel/dlls/player_values.txt  example values, where the plugin looks
-#   addons/kel/operator-guide.md       the operator guide
+#   addons/kel/dlls/kel_mm_i386.so             Linux i386 plugin
+#   addons/kel/dlls/kel_mm.dll                 Windows i686 plugin
+#   addons/kel/dlls/player_values.example.txt  example values
+#   addons/kel/operator-guide.md               the operator guide
+#
+# The example values file does not carry the live name player_values.txt,
+# so unpacking a newer archive over an installed one never replaces the
+# operator's own file; the guide says to copy the example once at first
+# install.
+#
+# The libraries are shipped without debug information.  It is kept beside
+# the archives instead, as dist/kel_mm_i386.so.debug and
+# dist/kel_mm.dll.debug, and each shipped library names its file (a GNU
+# debug link), so gdb reads an operator's crash report of the shipped
+# library with the debug file placed beside it.
 #
 # The two libraries are built first (presets i386 and win32, target kel_mm
 # only).  KEL_BUILD_I386 and KEL_BUILD_WIN32 name other build folders for the
@@ -66,10 +77,19 @@ install -m 0755 "$dll" "$tree/addons/kel/dlls/kel_mm.dll"
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 946684800)}
 export SOURCE_DATE_EPOCH
 # The builds carry debug information; the shipped libraries keep their
-# symbol tables but not that.
-strip --strip-debug "$tree/addons/kel/dlls/kel_mm_i386.so"
-i686-w64-mingw32-strip --strip-debug "$tree/addons/kel/dlls/kel_mm.dll"
-install -m 0644 "$values" "$tree/addons/kel/dlls/player_values.txt"
+# symbol tables but not that, which goes into a file of its own.
+mkdir -p dist
+split_debug() {
+  objcopy=$1 strip=$2 library=$3 debug=$4
+  "$objcopy" --only-keep-debug "$library" "$debug"
+  "$strip" --strip-debug "$library"
+  (cd "$(dirname "$debug")" && "$objcopy" --add-gnu-debuglink="$(basename "$debug")" "$library")
+  chmod 0644 "$debug"
+}
+split_debug objcopy strip "$tree/addons/kel/dlls/kel_mm_i386.so" "$root/dist/kel_mm_i386.so.debug"
+split_debug i686-w64-mingw32-objcopy i686-w64-mingw32-strip "$tree/addons/kel/dlls/kel_mm.dll" \
+  "$root/dist/kel_mm.dll.debug"
+install -m 0644 "$values" "$tree/addons/kel/dlls/player_values.example.txt"
 install -m 0644 "$guide" "$tree/addons/kel/operator-guide.md"
 
 epoch=$SOURCE_DATE_EPOCH
@@ -77,7 +97,6 @@ stamp=$(date -u -d "@$epoch" +%Y%m%d%H%M.%S)
 find "$tree" -exec touch -h -t "$stamp" {} +
 chmod 0755 "$tree/addons" "$tree/addons/kel" "$tree/addons/kel/dlls"
 
-mkdir -p dist
 rm -f "dist/$name.zip" "dist/$name.tar.gz"
 (
   cd "$tree"
@@ -86,4 +105,6 @@ rm -f "dist/$name.zip" "dist/$name.tar.gz"
   tar --format=ustar --owner=0 --group=0 --numeric-owner --mtime="@$epoch" \
     --no-recursion -cf - -T "$stage/list" | gzip -n -9 >"$root/dist/$name.tar.gz"
 )
-echo "package: wrote dist/$name.zip and dist/$name.tar.gz"
+echo "package: wrote dist/$name.zip and dist/$name.tar.gz" \
+  "(Linux library $(wc -c <"$tree/addons/kel/dlls/kel_mm_i386.so") bytes," \
+  "debug information in dist/kel_mm_i386.so.debug and dist/kel_mm.dll.debug)"

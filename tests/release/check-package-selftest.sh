@@ -28,7 +28,14 @@ damage_extra_file() { echo "left over" >"$1/addons/kel/dlls/notes.txt"; }
 damage_missing_dll() { rm "$1/addons/kel/dlls/kel_mm.dll"; }
 damage_wrong_so() { cp "$1/addons/kel/dlls/kel_mm.dll" "$1/addons/kel/dlls/kel_mm_i386.so"; }
 damage_stale_guide() { echo "an older line" >>"$1/addons/kel/operator-guide.md"; }
-damage_zero_values() { echo "STEAM_0:1:1001,0" >"$1/addons/kel/dlls/player_values.txt"; }
+damage_zero_values() { echo "STEAM_0:1:1001,0" >"$1/addons/kel/dlls/player_values.example.txt"; }
+# An archive that carries the live values file would overwrite the
+# operator's own at the next upgrade.
+damage_live_values() {
+  cp "$1/addons/kel/dlls/player_values.example.txt" "$1/addons/kel/dlls/player_values.txt"
+}
+# The library as built, with its debug information.
+damage_unstripped_so() { cp "${KEL_BUILD_I386:-build/i386}/kel_mm_i386.so" "$1/addons/kel/dlls/"; }
 damage_flat_layout() {
   mv "$1/addons/kel/dlls/kel_mm_i386.so" "$1/kel_mm_i386.so"
 }
@@ -50,6 +57,7 @@ run_case() {
     (cd "$dir/tree" && find . -mindepth 1 -maxdepth 1 | sed 's|^\./||' | tar -czf "$dir/dist/$name.tar.gz" -T -)
     cp "dist/$name.zip" "$dir/dist/"
   fi
+  cp dist/kel_mm_i386.so.debug dist/kel_mm.dll.debug "$dir/dist/"
   if tools/check-package.sh "$dir/dist" >"$dir/out" 2>&1; then verdict=pass; else verdict=fail; fi
   if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
     echo "ok     $case_name: accepted"
@@ -71,6 +79,8 @@ run_case wrong_so tar "is not ELF32"
 run_case stale_guide zip "the archives differ"
 run_case flat_layout tar "tar archive holds"
 run_case zero_values tar "kelsim could not run the packaged plugin, or an expectation failed"
+run_case live_values zip "changed the operator's player_values.txt"
+run_case unstripped_so tar "still carries debug information"
 
 echo "check-package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
