@@ -3,14 +3,14 @@
 // nanoseconds, with no host call and no allocation.
 #include <benchmark/benchmark.h>
 
-#include "commands/balance.h"
+#include "balance_watch.h"
 
 namespace {
 
 void BM_BalanceStartFrameIdle(benchmark::State& state) {
   // Nothing bound to a host: the flags are at their load-time values, so
   // neither the notice check nor the scan runs.
-  if (DeathMoveArmed()) {
+  if (TheBalanceWatch().Armed()) {
     state.SkipWithError("the death-time move is armed; not the idle path");
     return;
   }

@@ -4,7 +4,7 @@
 // starts with "/" within a few hundred, and nothing is allocated.
 #include <benchmark/benchmark.h>
 
-#include "commands/dispatcher.h"
+#include "dispatcher.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "even_teams.h"
 #include "host_api.h"
-#include "values/even_teams.h"
-#include "values/team_values.h"
+#include "team_values.h"
 
 namespace {
 

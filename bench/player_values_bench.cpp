@@ -18,7 +18,7 @@
 #include <random>
 #include <string>
 
-#include "values/player_values.h"
+#include "player_values.h"
 
 namespace {
 

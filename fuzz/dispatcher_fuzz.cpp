@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "commands/dispatcher.h"
+#include "dispatcher.h"
 #include "fuzz_check.h"
-#include "roster/messages.h"
+#include "operators.h"
 #include "sim_server.h"
 
 namespace {
@@ -40,11 +40,19 @@ struct CommandWord {
   const char* word;
   bool operatorOnly;
 };
-// The plugin's commands in the order it tries them.
-constexpr CommandWord kCommands[] = {
-    {"kel", true}, {"showlast", false}, {"sl", false},      {"movelast", true}, {"ml", true},
-    {"rrr", true}, {"eventeams", true}, {"eventeam", true}, {"stv", false},     {"kel_help", false},
-};
+// The plugin's command words, from its command table.
+const std::vector<CommandWord>& Commands() {
+  static const std::vector<CommandWord> words = [] {
+    std::vector<CommandWord> all;
+    for (const CommandRow& row : CommandTable()) {
+      for (const char* word : row.words) {
+        if (word) all.push_back({word, row.operatorOnly});
+      }
+    }
+    return all;
+  }();
+  return words;
+}
 const char* const kGameWords[] = {"say",         "say_team",   "readyroom", "jointeamone",
                                   "jointeamtwo", "autoassign", "SAY",       "Say_Team"};
 
@@ -160,6 +168,11 @@ class Session {
     if (in_.ConsumeIntegralInRange(0, 3) == 0) g_server->Kill(slot);
   }
 
+  const CommandWord& PickCommand() {
+    const std::vector<CommandWord>& all = Commands();
+    return all[in_.ConsumeIntegralInRange<std::size_t>(0, all.size() - 1)];
+  }
+
   // A command word: one of the plugin's or the game's in any letter case,
   // or any text.
   std::string Word() {
@@ -167,7 +180,7 @@ class Session {
     switch (in_.ConsumeIntegralInRange(0, 3)) {
       case 0:
       case 1:
-        word = in_.PickValueInArray(kCommands).word;
+        word = PickCommand().word;
         break;
       case 2:
         word = in_.PickValueInArray(kGameWords);
@@ -199,7 +212,7 @@ class Session {
     CommandWords commandWords;
     commandWords.word0 = words.empty() ? "" : words[0].c_str();
     commandWords.word1 = words.size() < 2 ? "" : words[1].c_str();
-    for (const CommandWord& command : kCommands) {
+    for (const CommandWord& command : Commands()) {
       if (!IsCommand(commandWords, command.word)) continue;
       return !command.operatorOnly || ServerOpsListHoldsId(g_server->Cvar("mp_serverops").c_str(),
                                                            found->second.authId.c_str());
@@ -238,7 +251,7 @@ class Session {
         break;
       }
       case 5: {
-        std::vector<std::string> words{in_.PickValueInArray(kCommands).word};
+        std::vector<std::string> words{PickCommand().word};
         if (in_.ConsumeBool()) words.push_back(Text(40));
         KEL_FUZZ_CHECK(g_server->ServerCommand(words), "console command not registered");
         break;

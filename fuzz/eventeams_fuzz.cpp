@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "even_teams.h"
 #include "fuzz_check.h"
-#include "values/even_teams.h"
 
 namespace {
 

@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "chat.h"
 #include "fuzz_check.h"
 #include "host_bind.h"
-#include "roster/messages.h"
+#include "hud_text.h"
+#include "server_output.h"
 #include "sim_server.h"
 #include "sim_state.h"
 
@@ -112,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   g_server->ClearObservations();
   const std::size_t errorsBefore = g_server->HostErrors().size();
-  GameObject* viewer = HostApi::GameObjectOf(g_server->Edict(g_slot));
+  edict_t* viewer = g_server->Edict(g_slot);
 
   // Nobody to show it to: nothing is sent.
   SendHudText(nullptr, params, text);

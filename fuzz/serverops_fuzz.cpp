@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "roster/messages.h"
+#include "operators.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "values/team_values.h"
+#include "team_values.h"
 
 namespace {
 

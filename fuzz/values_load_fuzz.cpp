@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "values/player_values.h"
+#include "player_values.h"
 
 namespace {
 

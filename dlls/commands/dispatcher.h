@@ -1,8 +1,10 @@
-// Recognises the ten command words and routes them to their actions.
+// Recognises the command words and routes them to their actions (the rows
+// of command_table.h).
 #pragma once
 
-#include "command_caller.h"
-#include "host_api.h"
+#include "command_table.h"
+
+struct edict_t;
 
 // The first two words of the command being handled, read from the host once.
 struct CommandWords {
@@ -11,14 +13,18 @@ struct CommandWords {
 };
 CommandWords ReadCommandWords();
 
-// True when `words` is the command `word`: word 0 equal to it, or word 0
-// "say"/"say_team" with word 1 equal to "/" + word.  ASCII case is ignored;
-// nothing is trimmed.
+// The "say /word" rule: the chat text after its "/" when word 0 is "say" or
+// "say_team" (ASCII case ignored) and word 1 starts with "/"; null otherwise.
+const char* SlashWord(const CommandWords& words);
+// True when `words` is the command `word`: word 0 equal to it, or the say
+// form's SlashWord equal to it.  ASCII case is ignored; nothing is trimmed.
 bool IsCommand(const CommandWords& words, const char* word);
+// The row whose word `words` names, or null.
+const CommandRow* FindCommand(const CommandWords& words);
 
-// From the pfnClientCommand hook, for a set-up player.  Sets mres.
-void DispatchClientCommand(edict_t* edict, GameObject* player);
-// From the server command callback.  Sets mres.
+// From the pfnClientCommand hook, for a player the game has set up, after
+// the hook has set mres to MRES_IGNORED: a command the plugin takes turns it
+// to MRES_SUPERCEDE.
+void DispatchClientCommand(edict_t* player);
+// From the server command callback, the same way.
 void DispatchServerCommand();
-
-extern const char kHelpText[];

@@ -3,10 +3,10 @@
 #include <climits>
 #include <string>
 
-#include "balance.h"
+#include "balance_watch.h"
+#include "bounded_text.h"
+#include "chat.h"
 #include "host_api.h"
-#include "roster/bounded_text.h"
-#include "roster/messages.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void MoveLastOf(const CommandCaller& caller, TeamId team) {
   }
   // LastJoiner has already found this name on the server; the second look-up
   // is what gives us his entity.
-  GameObject* player = FindPlayerByName(last.name);
+  edict_t* player = FindPlayerByName(last.name);
   if (!player) {
     ReplyAlert(caller, marines ? "Doh, can't boot the last marine player\n"
                                : "Doh, can't boot the last alien player\n");
@@ -31,9 +31,8 @@ void MoveLastOf(const CommandCaller& caller, TeamId team) {
                           "Teams unbalanced - last player that joined (%s) is now in the ready "
                           "room\n",
                           last.name.c_str()),
-            3);
-  HostApi::SendClientCommand(HostApi::ContainingEntity(HostApi::GameObjectVars(player)),
-                             "readyroom\n");
+            kChatArea);
+  HostApi::SendClientCommand(player, "readyroom\n");
 }
 
 }  // namespace
@@ -65,28 +64,22 @@ void ShowLastJoiners(const CommandCaller& caller) {
 
 void MoveLastJoiner(const CommandCaller& caller) {
   RefreshBalance();
-  switch (BalanceState()) {
-    case kBalanced:
-      ReplyAlert(caller, "Teams are balanced!");
-      break;
-    case kMarines:
-    case kAliens:
-      MoveLastOf(caller, BalanceState());
-      break;
-    default:
-      break;
+  const Balance balance = TheBalanceWatch().State();
+  if (balance == Balance::Even) {
+    ReplyAlert(caller, "Teams are balanced!");
+    return;
   }
+  MoveLastOf(caller, TeamAhead(balance));
 }
 
 void EmptyReadyRoom(const CommandCaller& /*caller*/) {
-  NoticeAll("Ready Room is being cleaned out\n", 3);
-  const int maxClients = HostApi::MaxClients();
-  for (int slot = 1; slot <= maxClients; ++slot) {
-    entvars_t* vars = HostApi::GameObjectVars(PlayerAtSlot(slot));
-    if (!vars || HostApi::Team(vars) != kReadyRoom) continue;
+  NoticeAll("Ready Room is being cleaned out\n", kChatArea);
+  HostApi::ForEachClientSlot([](int /*slot*/, edict_t* entity) {
+    entvars_t* vars = HostApi::PlayerVars(entity);
+    if (!vars || HostApi::Team(vars) != kReadyRoom) return;
     const std::string name = HostApi::NetName(vars);
-    if (name.empty()) continue;
-    NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), 3);
-    HostApi::SendClientCommand(HostApi::ContainingEntity(vars), "autoassign\n");
-  }
+    if (name.empty()) return;
+    NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), kChatArea);
+    HostApi::SendClientCommand(entity, "autoassign\n");
+  });
 }

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "command_caller.h"
-#include "roster/roster.h"
+#include "reply.h"
+#include "roster.h"
 
 // Whole seconds from `joinTime` to `now`, truncated toward zero.  The float
 // difference is clamped into 0..INT_MAX first (NaN reads as 0), so no clock

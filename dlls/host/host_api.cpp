@@ -26,6 +26,13 @@ const char* PoolText(string_t offset) {
 // The engine's format functions are variadic; text is always an argument.
 char kPercentS[] = "%s";
 
+// The engine keeps and links a registered record, so it must live as long
+// as the library.  The manager registers copies of its own, so the plugin
+// reads and sets its variables by name, never through these.
+cvar_t g_cvarRecords[kConsoleVariableCount];
+static_assert(static_cast<int>(CvarRegistration::Server) == FCVAR_SERVER);
+static_assert(static_cast<int>(CvarRegistration::Protected) == FCVAR_PROTECTED);
+
 }  // namespace
 
 namespace HostApi {
@@ -41,8 +48,13 @@ void BindMetamodUtils(mutil_funcs_t* utils, plugin_info_t* info) {
 void BindMetaGlobals(meta_globals_t* globals) { g_metaGlobals = globals; }
 void BindGameLibrary(gamedll_funcs_t* functions) { g_gameLibrary = functions; }
 
-void RegisterCvar(cvar_t* cvar) {
-  if (g_engine.pfnCVarRegister) g_engine.pfnCVarRegister(cvar);
+void RegisterConsoleVariables() {
+  for (const ConsoleVariable& row : kConsoleVariables) {
+    if (row.registration == CvarRegistration::NotOurs) continue;
+    cvar_t& record = g_cvarRecords[static_cast<std::size_t>(row.id)];
+    record = cvar_t{row.name, row.defaultValue, static_cast<int>(row.registration), 0.0f, nullptr};
+    if (g_engine.pfnCVarRegister) g_engine.pfnCVarRegister(&record);
+  }
 }
 
 void AddServerCommand(const char* name, void (*handler)(void)) {
@@ -50,17 +62,20 @@ void AddServerCommand(const char* name, void (*handler)(void)) {
   if (g_engine.pfnAddServerCommand) g_engine.pfnAddServerCommand(const_cast<char*>(name), handler);
 }
 
-const char* CvarString(const char* name) {
+const char* CvarString(Cvar variable) {
   if (!g_engine.pfnCVarGetString) return "";
-  return NeverNull(g_engine.pfnCVarGetString(name));
+  return NeverNull(g_engine.pfnCVarGetString(ConsoleVariableOf(variable).name));
 }
 
-float CvarFloat(const char* name) {
-  return g_engine.pfnCVarGetFloat ? g_engine.pfnCVarGetFloat(name) : 0.0f;
+float CvarFloat(Cvar variable) {
+  if (!g_engine.pfnCVarGetFloat) return 0.0f;
+  return g_engine.pfnCVarGetFloat(ConsoleVariableOf(variable).name);
 }
 
-void SetCvarString(const char* name, const char* value) {
-  if (g_engine.pfnCVarSetString) g_engine.pfnCVarSetString(name, value);
+void SetCvarString(Cvar variable, const char* value) {
+  if (g_engine.pfnCVarSetString) {
+    g_engine.pfnCVarSetString(ConsoleVariableOf(variable).name, NeverNull(value));
+  }
 }
 
 void LogToServerRaw(const char* text) {
@@ -92,10 +107,6 @@ edict_t* EntityOfIndex(int index) {
   return g_engine.pfnPEntityOfEntIndex ? g_engine.pfnPEntityOfEntIndex(index) : nullptr;
 }
 
-edict_t* WorldEntity() {
-  return g_engine.pfnPEntityOfEntOffset ? g_engine.pfnPEntityOfEntOffset(0) : nullptr;
-}
-
 int RegisterUserMessage(const char* name, int size) {
   return g_engine.pfnRegUserMsg ? g_engine.pfnRegUserMsg(name, size) : 0;
 }
@@ -121,26 +132,24 @@ int MaxClients() { return g_globals ? g_globals->maxClients : 0; }
 
 bool IsFree(const edict_t* entity) { return entity == nullptr || entity->free != 0; }
 
-GameObject* GameObjectOf(const edict_t* entity) {
-  return entity ? static_cast<GameObject*>(entity->pvPrivateData) : nullptr;
+bool HasGameObject(const edict_t* entity) {
+  return entity != nullptr && entity->pvPrivateData != nullptr;
 }
 
 entvars_t* EdictVars(edict_t* entity) { return entity ? &entity->v : nullptr; }
 
-entvars_t* GameObjectVars(GameObject* object) {
-  if (!object) return nullptr;
-  return reinterpret_cast<GameObjectLayout*>(object)->pev;
+entvars_t* PlayerVars(edict_t* entity) {
+  if (!HasGameObject(entity)) return nullptr;
+  return static_cast<GameObjectLayout*>(entity->pvPrivateData)->pev;
 }
 
 const char* ClassName(const entvars_t* vars) { return vars ? PoolText(vars->classname) : ""; }
 const char* NetName(const entvars_t* vars) { return vars ? PoolText(vars->netname) : ""; }
 int Team(const entvars_t* vars) { return vars ? vars->team : 0; }
 int DeadFlag(const entvars_t* vars) { return vars ? vars->deadflag : 0; }
-int Flags(const entvars_t* vars) { return vars ? vars->flags : 0; }
-edict_t* ContainingEntity(const entvars_t* vars) {
-  return vars ? vars->pContainingEntity : nullptr;
+bool IsMarkedForRemoval(const entvars_t* vars) {
+  return vars != nullptr && (vars->flags & FL_KILLME) != 0;
 }
-bool IsMarkedForRemoval(const entvars_t* vars) { return (Flags(vars) & FL_KILLME) != 0; }
 
 void LogConsoleLine(const char* line) {
   if (g_utils && g_utils->pfnLogConsole) g_utils->pfnLogConsole(g_info, kPercentS, NeverNull(line));

@@ -1,50 +1,48 @@
 // The game event hooks and their table.
 #include <cstring>
 
-#include "commands/balance.h"
-#include "commands/dispatcher.h"
+#include "balance_watch.h"
+#include "boundary.h"
+#include "dispatcher.h"
 #include "host_api.h"
 #include "plugin_shell.h"
-#include "roster/messages.h"
-#include "roster/roster.h"
+#include "roster.h"
+#include "server_output.h"
 
 namespace {
 
 using HostApi::HookResult;
 
-int Spawn(edict_t* entity) {
-  if (std::strcmp(HostApi::ClassName(HostApi::EdictVars(entity)), "worldspawn") == 0) {
-    MapStart();
-    HostApi::SetHookResult(HookResult::Handled);
-  } else {
-    HostApi::SetHookResult(HookResult::Ignored);
-  }
-  return 0;
+int Spawn(edict_t* entity) noexcept {
+  return AtHook([entity] {
+    if (std::strcmp(HostApi::ClassName(HostApi::EdictVars(entity)), "worldspawn") == 0) {
+      MapStart();
+      HostApi::SetHookResult(HookResult::Handled);
+    }
+    return 0;
+  });
 }
 
-void ClientDisconnect(edict_t* entity) {
-  RefreshBalanceOnDisconnect(entity);  // he still counts until the engine lets him go
-  HostApi::SetHookResult(HookResult::Ignored);
+void ClientDisconnect(edict_t* entity) noexcept {
+  AtHook([entity] { RefreshBalanceOnDisconnect(entity); });  // he still counts until he is gone
 }
 
-void ClientCommand(edict_t* entity) {
-  GameObject* player = HostApi::GameObjectOf(entity);
-  if (entity && !HostApi::IsFree(entity) && player) {
-    DispatchClientCommand(entity, player);  // sets the result itself
-    return;
-  }
-  HostApi::SetHookResult(HookResult::Ignored);
+void ClientCommand(edict_t* entity) noexcept {
+  AtHook([entity] {
+    // Only a player the game has set up can run a command.
+    if (!HostApi::IsFree(entity) && HostApi::HasGameObject(entity)) DispatchClientCommand(entity);
+  });
 }
 
-void ClientUserInfoChanged(edict_t* entity, char* /*infoBuffer*/) {
-  RefreshBalance();
-  RecordTeamChange(entity);
-  HostApi::SetHookResult(HookResult::Ignored);
+void ClientUserInfoChanged(edict_t* entity, char* /*infoBuffer*/) noexcept {
+  AtHook([entity] {
+    RefreshBalance();
+    RecordTeamChange(entity);
+  });
 }
 
-void StartFrame() {
-  BalanceStartFrame();
-  HostApi::SetHookResult(HookResult::Ignored);
+void StartFrame() noexcept {
+  AtHook([] { BalanceStartFrame(); });
 }
 
 // Handed over through GetEntityAPI2, so these run before the game's own.
@@ -103,17 +101,17 @@ constexpr DLL_FUNCTIONS kGameHooks = {
 
 }  // namespace
 
-KEL_EXPORT int GetEntityAPI2(DLL_FUNCTIONS* table, int* interfaceVersion) {
-  if (!table) {
-    LogToServer("GetEntityAPI2 called with null pFunctionTable\n");
-    return 0;
-  }
-  if (!interfaceVersion || *interfaceVersion != INTERFACE_VERSION) {
-    LogToServer("GetEntityAPI2 version mismatch; requested=%d ours=%d\n",
-                interfaceVersion ? *interfaceVersion : 0, INTERFACE_VERSION);
-    if (interfaceVersion) *interfaceVersion = INTERFACE_VERSION;
-    return 0;
-  }
-  std::memcpy(table, &kGameHooks, sizeof(kGameHooks));
-  return 1;
+namespace {
+
+// These two go to the server log, with a line end.
+void NullGameTable() { LogToServer("GetEntityAPI2 called with null pFunctionTable\n"); }
+void GameVersionMismatch(int requested, int ours) {
+  LogToServer("GetEntityAPI2 version mismatch; requested=%d ours=%d\n", requested, ours);
+}
+
+}  // namespace
+
+KEL_EXPORT int GetEntityAPI2(DLL_FUNCTIONS* table, int* interfaceVersion) noexcept {
+  return HandOverTable(table, interfaceVersion, kGameHooks, INTERFACE_VERSION,
+                       {NullGameTable, GameVersionMismatch});
 }

@@ -3,7 +3,7 @@
 #include "plugin_shell.h"
 
 KEL_EXPORT void KEL_GIVEFNPTRS_CALL GiveFnptrsToDll(enginefuncs_t* engineFunctions,
-                                                    globalvars_t* globals) {
+                                                    globalvars_t* globals) noexcept {
   HostApi::BindEngine(engineFunctions, globals);
   RegisterCvarsAndCommands();
 }

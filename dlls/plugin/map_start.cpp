@@ -1,13 +1,16 @@
-// The one reset point: run at attach and at every world spawn.
-#include "commands/balance.h"
+// The one reset point: run at attach and at every world spawn.  Each part
+// of the plugin's state is reset here, in this order.
+#include "balance_watch.h"
 #include "host_api.h"
+#include "player_values.h"
 #include "plugin_shell.h"
-#include "roster/roster.h"
-#include "values/player_values.h"
+#include "roster.h"
 
 void MapStart() {
-  HostApi::SetCvarString("mm_kel_version", "1.01e");
+  HostApi::SetCvarString(Cvar::Version, kPluginVersion);  // a changed value is put back
   ResetRoster();
-  BalanceMapStart();  // AliveSeen, DeathMoveArmed, HandicapTeam
+  // AliveSeen, the death-time move, the handicap team; the balance state and
+  // the notice timing carry over.
+  TheBalanceWatch().MapStart(HandicapFromText(HostApi::CvarString(Cvar::HandicapTeam)));
   PlayerValues::Instance().Reload(PlayerValuesPath());
 }

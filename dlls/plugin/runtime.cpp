@@ -24,9 +24,10 @@
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
-  std::fputs("kel_mm: ", stderr);
-  std::fputs(what, stderr);
-  std::fputs("; the server cannot go on\n", stderr);
+  // Nothing more can be done if stderr fails too.
+  (void)std::fputs("kel_mm: ", stderr);
+  (void)std::fputs(what, stderr);
+  (void)std::fputs("; the server cannot go on\n", stderr);
   std::abort();
 }
 
@@ -64,8 +65,8 @@ void operator delete[](void* memory, const std::nothrow_t& /*tag*/) noexcept { s
 // length beyond max_size, an index out of range, a size that overflows.  The
 // plugin's texts and lists are bounded far below any of them, so reaching
 // one is a fault of the plugin, not of its input.
-namespace std {
-// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,cert-dcl58-cpp)
+namespace std {  // NOLINT(cert-dcl58-cpp): the library's own hooks, defined here
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl50-cpp,cert-dcl51-cpp,cert-dcl58-cpp)
 void __throw_bad_alloc() { Fail("out of memory"); }
 void __throw_bad_array_new_length() { Fail("array length overflow"); }
 void __throw_length_error(const char* /*what*/) { Fail("length error"); }
@@ -73,5 +74,5 @@ void __throw_logic_error(const char* /*what*/) { Fail("logic error"); }
 void __throw_out_of_range(const char* /*what*/) { Fail("index out of range"); }
 void __throw_out_of_range_fmt(const char* /*format*/, ...) { Fail("index out of range"); }
 void __throw_invalid_argument(const char* /*what*/) { Fail("invalid argument"); }
-// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,cert-dcl58-cpp)
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl50-cpp,cert-dcl51-cpp,cert-dcl58-cpp)
 }  // namespace std

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "host_api.h"
+
 namespace {
 
 // Entry 0 belongs to no player; only ResetRoster touches it.
@@ -13,18 +15,13 @@ std::array<RosterEntry, kSlotTableSize> g_roster{};
 // outside its table, so such slots are simply not recorded or considered.
 bool IsRosterSlot(int slot) { return slot >= 1 && slot <= kMaxRosterSlot; }
 
-// The entity variables of a slot's game object, for an entity in use.
-entvars_t* PlayerVarsAtSlot(int slot) { return HostApi::GameObjectVars(PlayerAtSlot(slot)); }
-
 }  // namespace
 
 TeamId TeamIdFromField(int field) { return field >= -2 && field <= 2 ? field : kNoTeam; }
 
 void RecordTeamChange(edict_t* entity) {
-  if (HostApi::IsFree(entity)) return;  // absent or free
-  GameObject* player = HostApi::GameObjectOf(entity);
-  if (!player) return;
-  const TeamId team = TeamIdFromField(HostApi::Team(HostApi::GameObjectVars(player)));
+  if (HostApi::IsFree(entity) || !HostApi::HasGameObject(entity)) return;
+  const TeamId team = TeamIdFromField(HostApi::Team(HostApi::PlayerVars(entity)));
   const int slot = HostApi::IndexOfEdict(entity);
   if (!IsRosterSlot(slot)) return;
 
@@ -55,8 +52,8 @@ RosterEntry LastJoiner(TeamId team) {
     if (entry.team != team || !(entry.joinTime > bestTime)) continue;
     // The entry may describe someone who left or was renamed since: it
     // counts only while a present player with that name is on that team.
-    GameObject* player = FindPlayerByName(entry.name);
-    if (!player || HostApi::Team(HostApi::GameObjectVars(player)) != team) continue;
+    edict_t* player = FindPlayerByName(entry.name);
+    if (!player || HostApi::Team(HostApi::PlayerVars(player)) != team) continue;
     chosen = slot;
     bestTime = entry.joinTime;
   }
@@ -64,26 +61,26 @@ RosterEntry LastJoiner(TeamId team) {
   return g_roster[static_cast<std::size_t>(chosen)];
 }
 
-GameObject* PlayerAtSlot(int slot) {
+edict_t* PlayerAtSlot(int slot) {
   if (slot < 1 || slot > HostApi::MaxClients()) return nullptr;
   edict_t* entity = HostApi::EntityOfIndex(slot);
-  if (HostApi::IsFree(entity)) return nullptr;  // absent or free
-  return HostApi::GameObjectOf(entity);
+  if (HostApi::IsFree(entity) || !HostApi::HasGameObject(entity)) return nullptr;
+  return entity;
 }
 
-GameObject* FindPlayerByName(const std::string& name) {
-  const int maxClients = HostApi::MaxClients();
-  for (int slot = 1; slot <= maxClients; ++slot) {
-    GameObject* player = PlayerAtSlot(slot);
-    if (!player) continue;
+edict_t* FindPlayerByName(const std::string& name) {
+  edict_t* found = nullptr;
+  HostApi::ForEachClientSlot([&](int /*slot*/, edict_t* entity) {
+    entvars_t* vars = HostApi::PlayerVars(entity);
     // Compares lengths too: a name holding a NUL byte matches no one.
-    if (name == HostApi::NetName(HostApi::GameObjectVars(player))) return player;
-  }
-  return nullptr;
+    if (vars && name == HostApi::NetName(vars)) found = entity;
+    return found == nullptr;
+  });
+  return found;
 }
 
 TeamId PlayerTeam(edict_t* entity) {
-  entvars_t* vars = HostApi::GameObjectVars(HostApi::GameObjectOf(entity));
+  entvars_t* vars = HostApi::PlayerVars(entity);
   if (!vars) return kNoTeam;
   return TeamIdFromField(HostApi::Team(vars));
 }
@@ -95,10 +92,9 @@ std::string PlayerName(edict_t* entity) {
 
 int TeamHeadcount(int team) {
   int count = 0;
-  const int maxClients = HostApi::MaxClients();
-  for (int slot = 1; slot <= maxClients; ++slot) {
-    entvars_t* vars = PlayerVarsAtSlot(slot);
+  HostApi::ForEachClientSlot([&](int /*slot*/, edict_t* entity) {
+    entvars_t* vars = HostApi::PlayerVars(entity);
     if (vars && HostApi::Team(vars) == team) ++count;
-  }
+  });
   return count;
 }

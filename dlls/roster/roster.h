@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host_api.h"
+struct edict_t;
 
 // A team number as the game keeps it in a player's entity variables.
 using TeamId = int;
@@ -42,19 +42,20 @@ void ResetRoster();
 RosterEntry LastJoiner(TeamId team);
 
 // Live queries: they read the engine's data now, keep nothing, and run over
-// the engine's slots 1..maxClients.
-// The game object of slot `slot`; null outside 1..maxClients, for an absent
-// or free entity, or when the game has not set the player up.
-GameObject* PlayerAtSlot(int slot);
-// The game object of the first slot from 1 up whose net name equals `name`
+// the engine's slots 1..maxClients.  A player is an edict in use that the
+// game has set up (it has its game object).
+// The player of slot `slot`; null outside 1..maxClients, for an absent or
+// free entity, or when the game has not set the player up.
+edict_t* PlayerAtSlot(int slot);
+// The player of the first slot from 1 up whose net name equals `name`
 // exactly (case-sensitive, whole text); null when none does.
-GameObject* FindPlayerByName(const std::string& name);
+edict_t* FindPlayerByName(const std::string& name);
 // The player's team field read through TeamIdFromField; kNoTeam when the
 // entity has no game object.
 TeamId PlayerTeam(edict_t* entity);
 // The player's net name; "" when the entity is absent or free.
 std::string PlayerName(edict_t* entity);
-// The number of slots in use with a game object whose raw team field equals
-// `team`: TeamHeadcount(7) counts a player whom PlayerTeam reads as kNoTeam.
-// Dead, nameless and dying players count.
+// The number of players whose raw team field equals `team`:
+// TeamHeadcount(7) counts a player whom PlayerTeam reads as kNoTeam.  Dead,
+// nameless and dying players count.
 int TeamHeadcount(int team);

@@ -5,9 +5,7 @@
 #include <utility>
 
 #include "host_api.h"
-#include "player_values.h"
-#include "roster/messages.h"
-#include "roster/roster.h"
+#include "roster.h"
 
 namespace {
 
@@ -24,13 +22,6 @@ bool RemoveFirstNamed(std::vector<Entry>& entries, const std::string& name) {
   if (found == entries.end()) return false;
   entries.erase(found);
   return true;
-}
-
-void SendJoinCommand(const std::string& name, const char* command) {
-  GameObject* player = FindPlayerByName(name);
-  if (!player) return;  // left or renamed since the gathering
-  edict_t* entity = HostApi::ContainingEntity(HostApi::GameObjectVars(player));
-  if (entity) HostApi::SendClientCommand(entity, command);
 }
 
 }  // namespace
@@ -167,34 +158,4 @@ void EvenTeamsAssigner::SearchSplits(TeamSplit& split, TeamSplit& best, bool& st
     split.PutBack(taken, halfValue_);
     if (stop) return;
   }
-}
-
-void AssignEvenTeams(const CommandCaller& /*caller*/) {
-  std::vector<RatedPlayer> players;
-  bool anyoneWaiting = false;
-  const int maxClients = HostApi::MaxClients();
-  for (int slot = 1; slot <= maxClients; ++slot) {
-    edict_t* entity = HostApi::EntityOfIndex(slot);
-    if (!entity || HostApi::IsFree(entity)) continue;
-    std::string name = PlayerName(entity);
-    if (name.empty()) continue;
-    const int32_t value = PlayerValues::Instance().ValueOf(HostApi::PlayerAuthId(entity));
-    const TeamId team = PlayerTeam(entity);
-    if (team == kReadyRoom) anyoneWaiting = true;
-    players.push_back(RatedPlayer{std::move(name), value, team});
-  }
-  // Players of teams -2 and -1 join the pool, but only the ready room starts
-  // a run.
-  if (!anyoneWaiting) return;
-
-  EvenTeamsAssigner assigner(players);
-  std::vector<std::string> teamOne;
-  std::vector<std::string> teamTwo;
-  assigner.SplitTeams(teamOne, teamTwo);
-
-  for (std::size_t k = 0; k < teamOne.size() || k < teamTwo.size(); ++k) {
-    if (k < teamOne.size()) SendJoinCommand(teamOne[k], "jointeamone\n");
-    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], "jointeamtwo\n");
-  }
-  NoticeAll("New teams assigned.  Say /stv for more info\n", 3);
 }

@@ -1,4 +1,5 @@
-// `eventeams`: places the ready-room players for even summed skill.
+// The even-teams split of `eventeams`: where the ready-room players go for
+// even summed skill.
 //
 // The players already on a team stay there and count for it.  Everyone else
 // (ready room, teams -2/-1) forms a pool.  Team one takes pool entries until
@@ -13,20 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/command_caller.h"
 #include "rated_player.h"
-
-// The action of `eventeams`/`eventeam`.  Gathers the named players of slots
-// 1..maxClients with their values (the value store is asked once per
-// gathered player, before any shuffle draws), and does nothing at all unless
-// one of them is in the ready room (team 0).  Otherwise splits the teams,
-// sends "jointeamone\n" and "jointeamtwo\n" alternately down the two name
-// lists (team one's first, team two's first, team one's second, ...) to the
-// first present player of each name, and announces "New teams assigned.
-// Say /stv for more info\n" to everyone.  Names nobody carries any more are
-// skipped.  Gives the caller no answer of its own; the caller has already
-// checked the operator gate and that the player values are loaded.
-void AssignEvenTeams(const CommandCaller& caller);
 
 // The entry that stands in for a missing player when the number of entries
 // is odd: value 0, team -1.  It is placed like any other entry and left out

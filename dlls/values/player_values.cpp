@@ -153,7 +153,7 @@ std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileN
 }
 
 std::string PlayerValuesPath() {
-  return PlayerValuesPath(HostApi::PluginPath(), HostApi::CvarString("kel_playervaluesfile"));
+  return PlayerValuesPath(HostApi::PluginPath(), HostApi::CvarString(Cvar::PlayerValuesFile));
 }
 
 PlayerValues& PlayerValues::Instance() {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "roster/roster.h"
+#include "roster.h"
 
 // One player as the skill commands see him.
 struct RatedPlayer {

@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "host_api.h"
-#include "player_values.h"
-#include "roster/roster.h"
+#include "roster.h"
 
 namespace {
 
@@ -165,26 +163,4 @@ std::string TeamValuesReport(std::vector<RatedPlayer> marines, std::vector<Rated
     AppendRanked(out, everyone.back());
   }
   return out;
-}
-
-TeamPlayers CollectTeamPlayers() {
-  TeamPlayers players;
-  const int maxClients = HostApi::MaxClients();
-  for (int slot = 1; slot <= maxClients; ++slot) {
-    edict_t* entity = HostApi::EntityOfIndex(slot);
-    if (!entity || HostApi::IsFree(entity)) continue;
-    std::string name = PlayerName(entity);
-    if (name.empty()) continue;
-    const TeamId team = PlayerTeam(entity);
-    if (team != kMarines && team != kAliens) continue;
-    const int32_t value = PlayerValues::Instance().ValueOf(HostApi::PlayerAuthId(entity));
-    std::vector<RatedPlayer>& side = team == kMarines ? players.marines : players.aliens;
-    side.push_back(RatedPlayer{std::move(name), value, team});
-  }
-  return players;
-}
-
-void ShowTeamValues(const CommandCaller& caller) {
-  TeamPlayers players = CollectTeamPlayers();
-  ReplyInfo(caller, TeamValuesReport(std::move(players.marines), std::move(players.aliens)));
 }

@@ -1,31 +1,12 @@
-// The `stv` report of both teams' strength.
+// The `stv` report of both teams' strength, as a text: a function of the
+// two teams' rated players only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "commands/command_caller.h"
 #include "rated_player.h"
-
-// The players on the two teams, each in slot order.
-struct TeamPlayers {
-  std::vector<RatedPlayer> marines;
-  std::vector<RatedPlayer> aliens;
-};
-
-// The action of `stv`: collects the teams, builds the report and answers the
-// caller with it through ReplyInfo (a player gets it as one HudInfo text, cut
-// by the HUD path at 487 characters; the server console gets it whole).
-// The caller has already checked that the player values are loaded.
-void ShowTeamValues(const CommandCaller& caller);
-
-// Walks slots 1..maxClients upward and keeps every in-use slot with a
-// non-empty net name whose team is 1 (marines) or 2 (aliens); everyone else
-// (ready room, spectators, teams -2/-1) is left out.  For each kept player
-// the value store is asked once, with the player's auth id, so an unknown id
-// gets its remembered default there.
-TeamPlayers CollectTeamPlayers();
 
 // The report text, every line ended by "\n".  Pure: a function of the two
 // lists only.  "No players on either team\n" when both are empty.  Totals

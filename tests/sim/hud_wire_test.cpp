@@ -8,7 +8,7 @@
 #include <climits>
 
 #include "host_bind.h"
-#include "roster/messages.h"
+#include "hud_text.h"
 #include "sim_fixture.h"
 #include "sim_state.h"
 
@@ -23,7 +23,7 @@ class HudWireTest : public kelsim_test::SimFixture {
     HostApi::BindEngine(&state.engine.prefix, &state.globals);
     HostApi::BindMetamodUtils(&state.utils, state.info);
   }
-  GameObject* ViewerObject() { return HostApi::GameObjectOf(server.Edict(viewer)); }
+  edict_t* ViewerObject() { return server.Edict(viewer); }
 
   int viewer = 0;
 };

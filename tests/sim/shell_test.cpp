@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "command_table.h"
+#include "console_variables.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -20,32 +22,37 @@ class ShellTest : public SimFixture {
   }
 };
 
-TEST_F(ShellTest, RegistersThreeCvarsInOrderWithDefaultsAndFlags) {
+// The registrations follow the plugin's own tables: every variable of its
+// own in table order, with its default and flags, and every command word.
+TEST_F(ShellTest, RegistersItsCvarsInTableOrderWithDefaultsAndFlags) {
   const auto& cvars = server.RegisteredCvars();
-  ASSERT_EQ(cvars.size(), 3u);
-  const struct {
-    const char* name;
-    const char* value;
-    int flags;
-  } expected[] = {
-      {"mm_kel_version", "1.01e", FCVAR_SERVER},
-      {"kel_handicapteam", "none", FCVAR_PROTECTED},
-      {"kel_playervaluesfile", "player_values.txt", FCVAR_PROTECTED},
-  };
-  for (std::size_t i = 0; i < cvars.size(); ++i) {
-    EXPECT_EQ(cvars[i].name, expected[i].name) << i;
-    EXPECT_EQ(cvars[i].defaultValue, expected[i].value) << i;
-    EXPECT_EQ(cvars[i].flags, expected[i].flags) << i;
-    EXPECT_EQ(server.Cvar(expected[i].name), expected[i].value) << i;
+  std::size_t registered = 0;
+  for (const ConsoleVariable& row : kConsoleVariables) {
+    if (row.registration == CvarRegistration::NotOurs) {
+      for (const auto& cvar : cvars) EXPECT_NE(cvar.name, row.name) << "not the plugin's own";
+      continue;
+    }
+    ASSERT_LT(registered, cvars.size()) << row.name;
+    const auto& cvar = cvars[registered++];
+    EXPECT_EQ(cvar.name, row.name);
+    EXPECT_EQ(cvar.defaultValue, row.defaultValue) << row.name;
+    EXPECT_EQ(cvar.flags, static_cast<int>(row.registration)) << row.name;
+    EXPECT_EQ(server.Cvar(row.name), row.defaultValue) << row.name;
   }
-  EXPECT_EQ(FCVAR_SERVER, 4);
-  EXPECT_EQ(FCVAR_PROTECTED, 32);
+  EXPECT_EQ(registered, cvars.size());
+  EXPECT_GE(registered, 3u);
+  EXPECT_EQ(static_cast<int>(CvarRegistration::Server), FCVAR_SERVER);
+  EXPECT_EQ(static_cast<int>(CvarRegistration::Protected), FCVAR_PROTECTED);
 }
 
-TEST_F(ShellTest, RegistersTenServerCommandsInOrder) {
-  const std::vector<std::string> expected = {
-      "kel", "kel_help", "sl", "showlast", "ml", "movelast", "rrr", "stv", "eventeam", "eventeams"};
+TEST_F(ShellTest, RegistersEveryCommandWordInTableOrder) {
+  std::vector<std::string> expected;
+  for (const CommandRow& row : CommandTable()) {
+    for (const char* word : row.words)
+      if (word) expected.emplace_back(word);
+  }
   EXPECT_EQ(server.RegisteredCommands(), expected);
+  EXPECT_GE(expected.size(), 10u);
 }
 
 TEST_F(ShellTest, MetaQueryGivesThePluginInformation) {
@@ -53,7 +60,7 @@ TEST_F(ShellTest, MetaQueryGivesThePluginInformation) {
   ASSERT_NE(info, nullptr);
   EXPECT_STREQ(info->ifvers, "5:10");
   EXPECT_STREQ(info->name, "Kelvane");
-  EXPECT_STREQ(info->version, "1.01e");
+  EXPECT_STREQ(info->version, kPluginVersion);
   EXPECT_STREQ(info->date, "Mon Feb 16 02:39:40 2004");
   EXPECT_STREQ(info->logtag, "KEL");
   EXPECT_EQ(info->loadable, PT_ANYPAUSE);
@@ -185,11 +192,11 @@ TEST_F(ShellTest, MetaAttachWithNullTableStillKeepsTheMetaGlobals) {
 }
 
 TEST_F(ShellTest, VersionCvarIsPutBackAtEveryMapStart) {
-  EXPECT_EQ(server.Cvar("mm_kel_version"), "1.01e");
+  EXPECT_EQ(server.Cvar("mm_kel_version"), kPluginVersion);
   for (const char* map : {"ns_veil", "ns_nothing"}) {
     server.SetCvar("mm_kel_version", "9.99");
     server.ChangeMap(map);
-    EXPECT_EQ(server.Cvar("mm_kel_version"), "1.01e") << map;
+    EXPECT_EQ(server.Cvar("mm_kel_version"), kPluginVersion) << map;
   }
 }
 
@@ -211,7 +218,7 @@ TEST_F(ShellTest, OnlyTheWorldSpawnRunsTheMapStart) {
   for (const auto& c : cases) {
     server.SetCvar("mm_kel_version", "changed");
     EXPECT_EQ(server.SpawnEntity(c.className), c.result) << '"' << c.className << '"';
-    EXPECT_EQ(server.Cvar("mm_kel_version"), c.result == MRES_HANDLED ? "1.01e" : "changed")
+    EXPECT_EQ(server.Cvar("mm_kel_version"), c.result == MRES_HANDLED ? kPluginVersion : "changed")
         << '"' << c.className << '"';
   }
 }

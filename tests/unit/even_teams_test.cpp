@@ -1,6 +1,6 @@
 // The even-teams split as a function of the gathered list and the C
 // generator's state.
-#include "values/even_teams.h"
+#include "even_teams.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "commands/manual_moves.h"
+#include "manual_moves.h"
 
 namespace {
 

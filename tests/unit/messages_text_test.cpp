@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "roster/bounded_text.h"
-#include "roster/messages.h"
+#include "bounded_text.h"
+#include "chat.h"
+#include "hud_text.h"
+#include "operators.h"
+#include "server_output.h"
 
 namespace {
 

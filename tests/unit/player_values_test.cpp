@@ -1,6 +1,6 @@
 // The player values store on its own: file format, sums and averages,
 // defaults for unknown keys, and the faults a naive loader would have.
-#include "values/player_values.h"
+#include "player_values.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

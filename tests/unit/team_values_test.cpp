@@ -1,5 +1,5 @@
 // The stv report text, as a pure function of the two teams.
-#include "values/team_values.h"
+#include "team_values.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,9 @@ void BindMetamodUtils(mutil_funcs_t* utils, plugin_info_t* info);
 void BindMetaGlobals(meta_globals_t* globals);
 void BindGameLibrary(gamedll_funcs_t* functions);
 
-// pfnCVarRegister: the engine keeps the record, so it must be static.
-void RegisterCvar(cvar_t* cvar);
+// Registers the plugin's own console variables (console_variables.h) with
+// pfnCVarRegister, in the table's order.
+void RegisterConsoleVariables();
 // pfnAddServerCommand.
 void AddServerCommand(const char* name, void (*handler)(void));
 

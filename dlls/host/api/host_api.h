@@ -1,26 +1,30 @@
 // HostApi: the plugin's one door to the engine and the plugin manager.
 //
 // Everything above dlls/host speaks through these calls and plain C++ types.
-// Entities travel as opaque handles: the logic may hold and pass them, but
-// only this layer looks inside.  Every text the host hands back is treated as
-// hostile: the calls below never return null, copy what the host may rotate,
-// and never pass a text on as a format.
+// Entities travel as opaque edict handles: the logic may hold and pass them,
+// but only this layer looks inside.  Every text the host hands back is
+// treated as hostile: the calls below never return null, copy what the host
+// may rotate, and never pass a text on as a format.
 #pragma once
 
 #include <string>
+#include <type_traits>
 
-struct edict_t;     // an engine entity; opaque above this layer
-struct entvars_t;   // an entity's variables; opaque above this layer
-struct GameObject;  // the game library's object behind an entity; opaque
+#include "console_variables.h"
+
+struct edict_t;    // an engine entity; opaque above this layer
+struct entvars_t;  // an entity's variables; opaque above this layer
 
 namespace HostApi {
 
-// ---- engine functions ------------------------------------------------
+// ---- console variables (see console_variables.h) --------------------
 // Current text of a console variable; "" when the engine gives none.
-const char* CvarString(const char* name);
+const char* CvarString(Cvar variable);
 // Numeric value of a console variable; 0 when it is not set.
-float CvarFloat(const char* name);
-void SetCvarString(const char* name, const char* value);
+float CvarFloat(Cvar variable);
+void SetCvarString(Cvar variable, const char* value);
+
+// ---- engine functions ------------------------------------------------
 // Writes a finished text to the server log (at_logged, through "%s").
 void LogToServerRaw(const char* text);
 // Word `index` of the command being handled; "" when there is none.
@@ -32,8 +36,6 @@ std::string PlayerAuthId(edict_t* player);
 int IndexOfEdict(const edict_t* entity);
 // The edict of an entity index, or null.
 edict_t* EntityOfIndex(int index);
-// The world's edict (entity offset 0).
-edict_t* WorldEntity();
 int RegisterUserMessage(const char* name, int size);
 // One message to one client (MSG_ONE, no origin).
 void BeginMessageToOne(int messageType, edict_t* recipient);
@@ -47,17 +49,47 @@ float Time();
 int MaxClients();
 
 // ---- entity data (all accept null and answer as for an absent entity) -
-bool IsFree(const edict_t* entity);                // true for null too
-GameObject* GameObjectOf(const edict_t* entity);   // pvPrivateData, or null
-entvars_t* EdictVars(edict_t* entity);             // &edict->v, or null
-entvars_t* GameObjectVars(GameObject* object);     // the object's pev, or null
-const char* ClassName(const entvars_t* vars);      // "" when absent
-const char* NetName(const entvars_t* vars);        // "" when absent
-int Team(const entvars_t* vars);                   // raw field; 0 when absent
-int DeadFlag(const entvars_t* vars);               // raw field; 0 when absent
-int Flags(const entvars_t* vars);                  // raw field; 0 when absent
-edict_t* ContainingEntity(const entvars_t* vars);  // null when absent
-bool IsMarkedForRemoval(const entvars_t* vars);    // FL_KILLME
+bool IsFree(const edict_t* entity);  // true for null too
+// True when the game has set the entity up (pvPrivateData is set).
+bool HasGameObject(const edict_t* entity);
+// The edict's own variables (&edict->v), or null.
+entvars_t* EdictVars(edict_t* entity);
+// The variables the game object points at (its pev), or null when the game
+// has not set the entity up.
+entvars_t* PlayerVars(edict_t* entity);
+const char* ClassName(const entvars_t* vars);    // "" when absent
+const char* NetName(const entvars_t* vars);      // "" when absent
+int Team(const entvars_t* vars);                 // raw field; 0 when absent
+int DeadFlag(const entvars_t* vars);             // raw field; 0 when absent
+bool IsMarkedForRemoval(const entvars_t* vars);  // FL_KILLME
+
+// Calls visit(slot, edict) for each player slot from 1 to maxClients (read
+// once) whose entity exists and is not free, in increasing order.  When
+// `visit` returns bool, false ends the walk.
+template <typename Visit>
+void ForEachClientSlot(Visit&& visit) {
+  const int maxClients = MaxClients();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    edict_t* entity = EntityOfIndex(slot);
+    if (IsFree(entity)) continue;  // absent or free
+    if constexpr (std::is_same_v<decltype(visit(slot, entity)), bool>) {
+      if (!visit(slot, entity)) return;
+    } else {
+      visit(slot, entity);
+    }
+  }
+}
+
+// The same walk from slot min(highest, maxClients) down to slot 1.
+template <typename Visit>
+void ForEachClientSlotDown(int highest, Visit&& visit) {
+  const int maxClients = MaxClients();
+  for (int slot = highest < maxClients ? highest : maxClients; slot >= 1; --slot) {
+    edict_t* entity = EntityOfIndex(slot);
+    if (IsFree(entity)) continue;  // absent or free
+    visit(slot, entity);
+  }
+}
 
 // ---- plugin manager -------------------------------------------------
 // One console line; `line` holds no line end and is shown unchanged.

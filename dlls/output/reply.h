@@ -3,16 +3,15 @@
 
 #include <string>
 
-#include "host_api.h"
+struct edict_t;
 
 struct CommandCaller {
-  // Both null for the server console.
-  edict_t* edict = nullptr;      // for the operator test
-  GameObject* player = nullptr;  // for on-screen replies
+  // The player who typed the command, or null for the server console.
+  edict_t* player = nullptr;
 
   static CommandCaller ServerConsole() { return {}; }
-  static CommandCaller Player(edict_t* edict, GameObject* player) { return {edict, player}; }
-  bool IsServerConsole() const { return edict == nullptr && player == nullptr; }
+  static CommandCaller Player(edict_t* player) { return {player}; }
+  bool IsServerConsole() const { return player == nullptr; }
 };
 
 // A short answer: HudAlert to a player, a console reply to the console.

@@ -1,0 +1,186 @@
+#include "balance_watch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "bounded_text.h"
+#include "chat.h"
+#include "host_api.h"
+#include "hud_text.h"
+#include "operators.h"
+
+namespace {
+
+constexpr float kNoticeDelay = 15.0f;    // an imbalance must last longer than this
+constexpr float kNoticeSpacing = 60.0f;  // and this long since the check last fired
+
+// AliveSeen has room for slots 1..32 only.  A host configured with more
+// clients than that is beyond the engine's own ceiling; its higher slots are
+// left out of the death-time move rather than moved without a record of
+// whether their death was already handled (which would resend them every
+// frame while they lie dead).
+constexpr int kHighestTrackedSlot = kMaxRosterSlot;
+
+// The host clock restarts with every map while the stored times carry over,
+// so only the distance between the two times is meaningful.
+bool LongerAgoThan(float now, float then, float seconds) { return std::fabs(now - then) > seconds; }
+
+constinit BalanceWatch g_watch({HostApi::Time, TeamHeadcount, NotifyOperators});
+
+}  // namespace
+
+Balance BalanceRule(int marines, int aliens, Handicap handicap) {
+  // Headcounts never exceed the slot count, so none of this can overflow.
+  const int m = marines + (handicap == Handicap::Marines ? 1 : 0);
+  const int a = aliens + (handicap == Handicap::Aliens ? 1 : 0);
+  if (m - a < 2 && a - m < 2) return Balance::Even;
+  return m > a ? Balance::MarinesAhead : Balance::AliensAhead;
+}
+
+Handicap HandicapFromText(const char* text) {
+  if (!text) return Handicap::None;
+  if (std::strcmp(text, "marines") == 0) return Handicap::Marines;
+  if (std::strcmp(text, "aliens") == 0) return Handicap::Aliens;
+  return Handicap::None;
+}
+
+TeamId TeamAhead(Balance balance) {
+  switch (balance) {
+    case Balance::MarinesAhead:
+      return kMarines;
+    case Balance::AliensAhead:
+      return kAliens;
+    case Balance::Even:
+      break;
+  }
+  return kNoTeam;
+}
+
+void BalanceWatch::MapStart(Handicap handicap) {
+  std::fill(std::begin(aliveSeen_), std::end(aliveSeen_), true);
+  SetFlag(kArmed, false);
+  handicap_ = handicap;
+}
+
+void BalanceWatch::Refresh(TeamId leaving) {
+  int marines = senses_.headcount(kMarines);
+  int aliens = senses_.headcount(kAliens);
+  if (leaving == kMarines) --marines;
+  if (leaving == kAliens) --aliens;
+  Store(BalanceRule(marines, aliens, handicap_));
+}
+
+void BalanceWatch::Store(Balance next) {
+  const Balance previous = state_;
+  state_ = next;
+  if (previous == Balance::Even && next != Balance::Even) {
+    SetFlag(kNoticePending, true);
+    imbalanceSince_ = senses_.now();
+  } else if (previous != Balance::Even && next == Balance::Even) {
+    SetFlag(kNoticePending, false);
+    SetFlag(kArmed, false);
+  }
+}
+
+// Kept out of line so that the frame step stays one test when idle.
+[[gnu::noinline]] void BalanceWatch::FrameWork() {
+  if (NoticePending()) NoticeCheck();
+  if (Armed()) DeathMoveScan();
+}
+
+void BalanceWatch::NoticeCheck() {
+  const float now = senses_.now();
+  if (!LongerAgoThan(now, imbalanceSince_, kNoticeDelay) ||
+      !LongerAgoThan(now, lastNoticeTime_, kNoticeSpacing)) {
+    return;
+  }
+  Refresh();
+  if (state_ == Balance::MarinesAhead) {
+    senses_.notifyOperators("ADMIN NOTICE: Too many marines\n");
+  } else if (state_ == Balance::AliensAhead) {
+    senses_.notifyOperators("ADMIN NOTICE: Too many aliens\n");
+  }
+  // Also when the refresh found the teams even: the check has fired.
+  SetFlag(kNoticePending, false);
+  lastNoticeTime_ = now;
+}
+
+void BalanceWatch::SnapshotAlive() {
+  HostApi::ForEachClientSlotDown(kHighestTrackedSlot, [this](int slot, edict_t* entity) {
+    entvars_t* vars = HostApi::PlayerVars(entity);
+    if (vars) aliveSeen_[slot] = HostApi::DeadFlag(vars) == 0;
+  });
+}
+
+void BalanceWatch::DeathMoveScan() {
+  HostApi::ForEachClientSlotDown(kHighestTrackedSlot, [this](int slot, edict_t* entity) {
+    if (state_ == Balance::Even) return;  // a refresh below has disarmed the move
+    entvars_t* vars = HostApi::PlayerVars(entity);
+    // The larger side is read anew for every slot: a refresh below may flip it.
+    if (!vars || HostApi::Team(vars) != TeamAhead(state_)) return;
+
+    const bool alive = HostApi::DeadFlag(vars) == 0;
+    if (alive) {
+      aliveSeen_[slot] = true;
+      return;
+    }
+    if (!aliveSeen_[slot]) return;  // this death was handled already
+
+    Refresh();
+    if (state_ == Balance::Even) return;
+
+    // The game moves him only when his client sends the command back, so
+    // later refreshes in this frame still count him on his old team.
+    HostApi::SendClientCommand(entity, "readyroom\n");
+    const std::string name = HostApi::NetName(vars);
+    NoticeAll(FormatBounded(256, "%s died -- sent to the Ready Room for balance\n", name.c_str()),
+              kChatArea);
+    aliveSeen_[slot] = false;
+  });
+}
+
+void BalanceWatch::ArmDeathMove(const CommandCaller& caller) {
+  Refresh();
+  SetFlag(kArmed, true);
+  SnapshotAlive();
+  switch (state_) {
+    case Balance::MarinesAhead:
+      ReplyAlert(caller, "Marine team is unbalanced");
+      NoticeAll("Teams unbalanced - next Marine to die goes to the ReadyRoom\n", kChatArea);
+      break;
+    case Balance::AliensAhead:
+      ReplyAlert(caller, "Alien team is unbalanced");
+      NoticeAll("Teams unbalanced - next Alien to die goes to the ReadyRoom\n", kChatArea);
+      break;
+    case Balance::Even:
+      ReplyAlert(caller, "Teams are balanced!");
+      SetFlag(kArmed, false);
+      break;
+  }
+}
+
+BalanceWatch& TheBalanceWatch() { return g_watch; }
+
+void RefreshBalance() { g_watch.Refresh(); }
+
+void RefreshBalanceOnDisconnect(edict_t* leaving) {
+  // The headcount has counted him when his slot is a player slot in use with
+  // a game object; take him off the same count.
+  TeamId team = kNoTeam;
+  const int slot = HostApi::IndexOfEdict(leaving);
+  if (slot >= 1 && PlayerAtSlot(slot) == leaving) {
+    team = HostApi::Team(HostApi::PlayerVars(leaving));
+  }
+  g_watch.Refresh(team);
+}
+
+void BalanceStartFrame() { g_watch.FrameStep(); }
+
+void ArmDeathMove(const CommandCaller& caller) { g_watch.ArmDeathMove(caller); }
+
+void NotifyOperators(const std::string& text) {
+  HostApi::ForEachClientSlot([&text](int /*slot*/, edict_t* entity) {
+    if (IsServerOperator(entity)) HudAlert(entity, text);
+  });
+}

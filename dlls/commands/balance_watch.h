@@ -1,0 +1,116 @@
+// The balance watch: the balance rule, the operator notices about a lasting
+// imbalance, and the death-time move armed by `kel`.
+//
+// One object holds all of it and lives as long as the library; it is
+// touched only on the server thread, inside host callbacks.  The map start
+// resets what a new map resets (MapStart); every server frame runs its
+// frame step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "reply.h"
+#include "roster.h"
+
+// Which side has too many players, by the balance rule.
+enum class Balance : int8_t { Even, MarinesAhead, AliensAhead };
+// The team counted with one extra player (kel_handicapteam).
+enum class Handicap : int8_t { None, Marines, Aliens };
+
+// The balance rule over plain headcounts: the handicap team counts one
+// extra player; a difference below 2 either way is even, otherwise the
+// larger side is ahead.
+Balance BalanceRule(int marines, int aliens, Handicap handicap);
+// kel_handicapteam's text as a handicap: exactly "marines" or exactly
+// "aliens"; anything else (other case, blanks, null) is none.
+Handicap HandicapFromText(const char* text);
+// The team number of the side that is ahead: kMarines or kAliens; kNoTeam
+// when even.
+TeamId TeamAhead(Balance balance);
+
+// What the watch reads and does outside itself: the host clock, the team
+// headcounts and the operators' screens.  The plugin's watch uses the live
+// server; tests give their own.
+struct BalanceSenses {
+  float (*now)();
+  int (*headcount)(TeamId team);
+  void (*notifyOperators)(const std::string& text);
+};
+
+class BalanceWatch {
+ public:
+  explicit constexpr BalanceWatch(const BalanceSenses& senses) : senses_(senses) {}
+
+  // Map start: every AliveSeen set, the move disarmed, `handicap` taken.
+  // The balance state and the notice timing carry over.
+  void MapStart(Handicap handicap);
+  // RefreshBalance: the rule over the current headcounts, the player who is
+  // leaving (his team `leaving`, or kNoTeam) left out.  Going from even to
+  // uneven sets the pending notice and stamps the time; going from uneven
+  // to even clears the pending notice and disarms the death-time move.
+  void Refresh(TeamId leaving = kNoTeam);
+  // The pfnStartFrame work: the notice check, then the death-time move's
+  // scan while armed.  While nothing is pending or armed it costs one test.
+  void FrameStep() {
+    if (frameWork_ != 0) [[unlikely]] {
+      FrameWork();
+    }
+  }
+  // The `kel` command: refreshes, arms the move, records who is alive, and
+  // answers the caller ("Teams are balanced!" disarms again) and, when
+  // uneven, announces the move to every player.
+  void ArmDeathMove(const CommandCaller& caller);
+
+  Balance State() const { return state_; }
+  Handicap HandicapTeam() const { return handicap_; }
+  bool Armed() const { return (frameWork_ & kArmed) != 0; }
+  bool NoticePending() const { return (frameWork_ & kNoticePending) != 0; }
+
+ private:
+  // The flags the frame step acts on, in one byte, so that an idle frame
+  // tests them at once.
+  enum : uint8_t {
+    kNoticePending = 1,  // an imbalance began and no notice check fired for it yet
+    kArmed = 2,          // the death-time move is on
+  };
+  void SetFlag(uint8_t flag, bool on) {
+    frameWork_ = static_cast<uint8_t>(on ? frameWork_ | flag : frameWork_ & ~flag);
+  }
+  void FrameWork();
+  void Store(Balance next);
+  // An imbalance lasting more than 15 s, and more than 60 s since the check
+  // last fired: refresh, tell the operators if still uneven, and fire.
+  void NoticeCheck();
+  // Records, for every present player in slots 1..32, whether he is alive.
+  void SnapshotAlive();
+  // One pass, highest slot first: every player of the larger team who has
+  // died since he was last seen alive is sent to the ready room, each after
+  // a refresh of his own; ends early once a refresh finds the teams even.
+  // Slots above 32 have no AliveSeen entry and are skipped.
+  void DeathMoveScan();
+
+  BalanceSenses senses_;
+  Balance state_ = Balance::Even;
+  Handicap handicap_ = Handicap::None;
+  uint8_t frameWork_ = 0;
+  float imbalanceSince_ = 0.0f;  // host time the teams last went uneven
+  float lastNoticeTime_ = 0.0f;  // host time the notice check last fired
+  bool aliveSeen_[kSlotTableSize] = {};
+};
+
+// The plugin's one watch, over the live server.
+BalanceWatch& TheBalanceWatch();
+
+// The hooks' and commands' ways in.
+void RefreshBalance();
+// RefreshBalance for the pfnClientDisconnect hook.  The hook runs before the
+// engine lets the player go, while he still stands in his slot on his team,
+// so he is left out of the count: the refresh then sees the teams as they
+// are once he has left.
+void RefreshBalanceOnDisconnect(edict_t* leaving);
+void BalanceStartFrame();
+void ArmDeathMove(const CommandCaller& caller);
+
+// HudAlert to every connected operator.
+void NotifyOperators(const std::string& text);

@@ -1,0 +1,64 @@
+#include "command_table.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+#include "balance_watch.h"
+#include "manual_moves.h"
+#include "skill_commands.h"
+
+namespace {
+
+void ShowHelp(const CommandCaller& caller) { ReplyInfo(caller, HelpText()); }
+
+constexpr CommandRow kCommandTable[] = {
+    {{"kel", nullptr}, true, ArmDeathMove, "kel - moves next player to die to even teams", 3},
+    {{"kel_help", nullptr}, false, ShowHelp, nullptr, 0},
+    {{"sl", "showlast"},
+     false,
+     ShowLastJoiners,
+     "showlast or sl - show last player to join each team",
+     2},
+    {{"ml", "movelast"},
+     true,
+     MoveLastJoiner,
+     "movelast or ml - moves last player on the unbalanced team",
+     4},
+    {{"rrr", nullptr}, true, EmptyReadyRoom, "rrr - randoms everyone in the readyroom", 5},
+    {{"stv", nullptr}, false, ShowTeamValuesCommand, "stv - shows team values based on stats", 1},
+    {{"eventeam", "eventeams"},
+     true,
+     AssignEvenTeamsCommand,
+     "eventeams - assigns even teams based on stats",
+     6},
+};
+
+constexpr char kHelpHeading[] =
+    "\"Kelvane\" (kel) commands\n"
+    "\n"
+    "To use: enter command at console or say /command\n"
+    "* = admin only command\n"
+    "\n";
+
+}  // namespace
+
+std::span<const CommandRow> CommandTable() { return kCommandTable; }
+
+std::string HelpText() {
+  std::array<const CommandRow*, std::size(kCommandTable)> listed{};
+  std::size_t count = 0;
+  for (const CommandRow& row : kCommandTable) {
+    if (row.help) listed[count++] = &row;
+  }
+  std::stable_sort(
+      listed.begin(), listed.begin() + static_cast<std::ptrdiff_t>(count),
+      [](const CommandRow* a, const CommandRow* b) { return a->helpPosition < b->helpPosition; });
+  std::string text = kHelpHeading;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (listed[i]->operatorOnly) text += "* ";
+    text += listed[i]->help;
+    text += '\n';
+  }
+  return text;
+}

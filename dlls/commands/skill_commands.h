@@ -1,0 +1,33 @@
+// stv and eventeams: the commands that rate players by the player values
+// store.  Both refuse while the store is not loaded.
+#pragma once
+
+#include <vector>
+
+#include "rated_player.h"
+#include "reply.h"
+
+// The action of `stv`.  With the values not loaded: the warning "kel
+// warning: player values file not loaded" in the server log and "Sorry,
+// player values not loaded" to the caller, nothing else.  Otherwise the
+// report of the two teams through ReplyInfo (a player gets it as one
+// HudInfo text, cut by the on-screen path at 487 characters; the server
+// console gets it whole).
+void ShowTeamValuesCommand(const CommandCaller& caller);
+
+// The action of `eventeams`/`eventeam`.  With the values not loaded: the
+// warning "kel warning: player_values.txt file not loaded" (this wording
+// whatever file kel_playervaluesfile names) and the same answer as stv.
+// Otherwise, unless nobody is in the ready room (then nothing at all), the
+// teams are split, "jointeamone\n" and "jointeamtwo\n" go alternately down
+// the two name lists (team one's first, team two's first, team one's
+// second, ...) to the first present player of each name, and everyone is
+// told "New teams assigned.  Say /stv for more info".  Names nobody carries
+// any more are skipped.  The caller gets no answer of his own.
+void AssignEvenTeamsCommand(const CommandCaller& caller);
+
+// Walks slots 1..maxClients upward and keeps every in-use slot with a
+// non-empty net name whose team `keep` accepts, asking the value store once
+// per kept player with his auth id (so an unknown id gets its remembered
+// default there), in slot order.
+std::vector<RatedPlayer> GatherRatedPlayers(bool (*keep)(TeamId team));

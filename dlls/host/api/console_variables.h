@@ -1,0 +1,59 @@
+// Every console variable the plugin registers or reads, in one table.
+//
+// Adding a variable is one row here: the plugin shell registers the rows
+// marked as the plugin's own, in this order, at GiveFnptrsToDll, and the
+// code reads and sets variables by their Cvar name, never by a text.
+#pragma once
+
+#include <cstddef>
+#include <iterator>
+
+#include "plugin_version.h"
+
+enum class Cvar {
+  Version,           // mm_kel_version: the plugin's version, set back at every map start
+  HandicapTeam,      // kel_handicapteam: "marines" or "aliens" count one extra player
+  PlayerValuesFile,  // kel_playervaluesfile: the values file, beside the library
+  ServerOps,         // mp_serverops: the operators' ids (the server's own)
+  DisableNotice,     // qvd_disable_notice: above 0, no chat notices (the server's own)
+};
+
+// How the plugin registers a variable; the flag values are the engine's
+// (FCVAR_SERVER 4, FCVAR_PROTECTED 32).
+enum class CvarRegistration : int {
+  NotOurs = -1,  // the server's own: read, never registered
+  Plain = 0,
+  Server = 4,     // shown to server browsers
+  Protected = 32  // its value is not shown to clients
+};
+
+struct ConsoleVariable {
+  const char* name;
+  const char* defaultValue;  // for registered variables
+  Cvar id;
+  CvarRegistration registration;
+};
+
+inline constexpr ConsoleVariable kConsoleVariables[] = {
+    {"mm_kel_version", kPluginVersion, Cvar::Version, CvarRegistration::Server},
+    {"kel_handicapteam", "none", Cvar::HandicapTeam, CvarRegistration::Protected},
+    {"kel_playervaluesfile", "player_values.txt", Cvar::PlayerValuesFile,
+     CvarRegistration::Protected},
+    {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs},
+    {"qvd_disable_notice", "", Cvar::DisableNotice, CvarRegistration::NotOurs},
+};
+inline constexpr std::size_t kConsoleVariableCount = std::size(kConsoleVariables);
+
+// The row of `id`.
+constexpr const ConsoleVariable& ConsoleVariableOf(Cvar id) {
+  return kConsoleVariables[static_cast<std::size_t>(id)];
+}
+
+// The table is indexed by Cvar: each row stands at its own id's place.
+constexpr bool RowsStandAtTheirIds() {
+  for (std::size_t i = 0; i < kConsoleVariableCount; ++i) {
+    if (static_cast<std::size_t>(kConsoleVariables[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(RowsStandAtTheirIds(), "kConsoleVariables rows must follow the order of Cvar");

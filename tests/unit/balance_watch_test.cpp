@@ -1,0 +1,143 @@
+// The balance watch against a fake clock and fake headcounts: the balance
+// rule, and the timeline of the operator notices, step by step.
+#include "balance_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The watch's senses read these.
+float g_now = 0.0f;
+int g_marines = 0;
+int g_aliens = 0;
+std::vector<std::string> g_notices;
+
+float Now() { return g_now; }
+int Headcount(TeamId team) { return team == kMarines ? g_marines : team == kAliens ? g_aliens : 0; }
+void Notify(const std::string& text) { g_notices.push_back(text); }
+
+TEST(BalanceRule, CountsTheHandicapTeamWithOneMore) {
+  const struct {
+    int marines, aliens;
+    Handicap handicap;
+    Balance expected;
+  } cases[] = {
+      {6, 4, Handicap::None, Balance::MarinesAhead},
+      {5, 4, Handicap::None, Balance::Even},
+      {4, 6, Handicap::None, Balance::AliensAhead},
+      {0, 1, Handicap::None, Balance::Even},
+      {0, 2, Handicap::None, Balance::AliensAhead},
+      {5, 7, Handicap::Marines, Balance::Even},
+      {6, 5, Handicap::Marines, Balance::MarinesAhead},
+      {4, 7, Handicap::Marines, Balance::AliensAhead},
+      {7, 5, Handicap::Aliens, Balance::Even},
+      {0, 0, Handicap::None, Balance::Even},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BalanceRule(c.marines, c.aliens, c.handicap), c.expected)
+        << c.marines << " against " << c.aliens << ", handicap " << static_cast<int>(c.handicap);
+  }
+  EXPECT_EQ(HandicapFromText("marines"), Handicap::Marines);
+  EXPECT_EQ(HandicapFromText("aliens"), Handicap::Aliens);
+  for (const char* text : {"", "none", "Marines", " aliens", "aliens ", "marinesaliens"})
+    EXPECT_EQ(HandicapFromText(text), Handicap::None) << '"' << text << '"';
+  EXPECT_EQ(HandicapFromText(nullptr), Handicap::None);
+}
+
+// One step of a timeline: set the clock and the teams, then either refresh
+// (a user-information change) or run a frame, and say which notices the
+// operators got in that step.
+struct Step {
+  float time;
+  int marines, aliens;
+  enum { Refresh, Frame, MapChange } what;
+  std::vector<std::string> notices;
+};
+
+void Play(const std::vector<Step>& steps, const char* story) {
+  BalanceWatch watch({Now, Headcount, Notify});
+  watch.MapStart(Handicap::None);
+  for (const Step& step : steps) {
+    g_now = step.time;
+    g_marines = step.marines;
+    g_aliens = step.aliens;
+    g_notices.clear();
+    if (step.what == Step::Refresh) watch.Refresh();
+    if (step.what == Step::Frame) watch.FrameStep();
+    if (step.what == Step::MapChange) watch.MapStart(Handicap::None);
+    EXPECT_EQ(g_notices, step.notices) << story << ", at " << step.time;
+  }
+}
+
+const std::vector<std::string> kTooManyMarines = {"ADMIN NOTICE: Too many marines\n"};
+const std::vector<std::string> kTooManyAliens = {"ADMIN NOTICE: Too many aliens\n"};
+
+TEST(BalanceWatchTimeline, NoticesFollowTheClock) {
+  Play({{100.0f, 4, 2, Step::Refresh, {}},
+        {115.0f, 4, 2, Step::Frame, {}},  // not more than 15 s yet
+        {115.1f, 4, 2, Step::Frame, kTooManyMarines},
+        {115.2f, 4, 2, Step::Frame, {}},
+        {400.0f, 4, 2, Step::Frame, {}}},  // once per imbalance
+       "a lasting imbalance");
+
+  Play({{100.0f, 2, 4, Step::Refresh, {}},
+        {110.0f, 3, 3, Step::Refresh, {}},
+        {116.0f, 3, 3, Step::Frame, {}},
+        {200.0f, 3, 3, Step::Frame, {}}},
+       "even again before the delay");
+
+  Play({{100.0f, 4, 2, Step::Refresh, {}},
+        {115.1f, 4, 2, Step::Frame, kTooManyMarines},
+        {120.0f, 3, 3, Step::Refresh, {}},
+        {130.0f, 2, 4, Step::Refresh, {}},
+        {145.1f, 2, 4, Step::Frame, {}},  // 15 s, but not 60 s since the last check
+        {175.0f, 2, 4, Step::Frame, {}},
+        {175.2f, 2, 4, Step::Frame, kTooManyAliens}},
+       "a second imbalance waits for the spacing");
+
+  Play({{100.0f, 4, 2, Step::Refresh, {}},
+        {115.1f, 3, 3, Step::Frame, {}},  // the check's own refresh finds them even
+        {116.0f, 4, 2, Step::Refresh, {}},
+        {131.2f, 4, 2, Step::Frame, {}},  // 60 s from the check that fired at 115.1
+        {175.2f, 4, 2, Step::Frame, kTooManyMarines}},
+       "a check that finds the teams even still counts as fired");
+
+  // The clock restarts with every map; the stored times carry over and only
+  // the distance counts: at 61 on the new map the imbalance stamped at 100
+  // on the old one is 39 s old.
+  Play({{100.0f, 4, 2, Step::Refresh, {}},
+        {1.0f, 4, 2, Step::MapChange, {}},
+        {10.0f, 4, 2, Step::Frame, {}},
+        {61.0f, 4, 2, Step::Frame, kTooManyMarines}},
+       "a map change while a notice is pending");
+}
+
+TEST(BalanceWatchTimeline, EvenTeamsDisarmAndClearThePendingNotice) {
+  BalanceWatch watch({Now, Headcount, Notify});
+  watch.MapStart(Handicap::Aliens);
+  EXPECT_EQ(watch.HandicapTeam(), Handicap::Aliens);
+  g_now = 10.0f;
+  g_marines = 5;
+  g_aliens = 4;  // counted as 5: even
+  watch.Refresh();
+  EXPECT_EQ(watch.State(), Balance::Even);
+  EXPECT_FALSE(watch.NoticePending());
+  g_marines = 7;
+  watch.Refresh();
+  EXPECT_EQ(watch.State(), Balance::MarinesAhead);
+  EXPECT_TRUE(watch.NoticePending());
+  g_aliens = 7;
+  watch.Refresh(kMarines);  // a marine leaving: 6 against 7 + 1
+  EXPECT_EQ(watch.State(), Balance::AliensAhead);
+  EXPECT_TRUE(watch.NoticePending()) << "a flip of sides is no new imbalance";
+  g_aliens = 5;
+  watch.Refresh();
+  EXPECT_EQ(watch.State(), Balance::Even);
+  EXPECT_FALSE(watch.NoticePending());
+  EXPECT_FALSE(watch.Armed());
+}
+
+}  // namespace
