@@ -1,0 +1,3 @@
+// Must not compile: the roster reaching past HostApi into the raw host
+// structures.
+#include "host_abi.h"
