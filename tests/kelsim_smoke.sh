@@ -8,6 +8,8 @@ set -eu
 source_dir=$1
 plugin=$2
 shift 2
+# The build writes the plugin's version beside the library.
+version=$(cat "$(dirname "$plugin")/kel_version.txt")
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 
@@ -26,9 +28,9 @@ while IFS= read -r line; do
     echo "FAIL: transcript lacks: $line"
     missing=1
   fi
-done <<'LINES'
+done <<LINES
 >> map ns_eclipse
--- mm_kel_version is "1.01e"
+-- mm_kel_version is "$version"
 [everyone sees] Bob: gl hf
 [Admin screen] ADMIN NOTICE: Too many marines
 [everyone chat] Teams unbalanced - next Marine to die goes to the ReadyRoom

@@ -21,7 +21,7 @@ cd "$(dirname "$0")/.."
 
 dist=${1:-dist}
 kelsim=${KELSIM:-build/i386/tools/kelsim/kelsim}
-version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
+version=${KEL_VERSION:-$(cat "${KEL_BUILD_I386:-build/i386}/kel_version.txt")}
 name=kel_mm-$version
 zip=$dist/$name.zip
 tgz=$dist/$name.tar.gz

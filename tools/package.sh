@@ -22,8 +22,9 @@
 #
 # The two libraries are built first (presets i386 and win32, target kel_mm
 # only).  KEL_BUILD_I386 and KEL_BUILD_WIN32 name other build folders for the
-# same presets.  The version is the plugin's own, read from its plugin
-# information; KEL_VERSION overrides it.  Entries have a fixed order, owner
+# same presets.  The version is the plugin's own, which the build writes
+# into the i386 build folder as kel_version.txt (from KEL_VERSION in
+# CMakeLists.txt); KEL_VERSION in the environment overrides it.  Entries have a fixed order, owner
 # and time stamp (the last commit's time), so packaging the same builds
 # again gives byte-identical archives.
 set -eu
@@ -32,14 +33,6 @@ root=$(pwd)
 
 build_i386=${KEL_BUILD_I386:-build/i386}
 build_win32=${KEL_BUILD_WIN32:-build/win32}
-
-version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
-case "$version" in
-  '' | *[!0-9A-Za-z.]*)
-    echo "package: cannot read the plugin version from dlls/plugin/plugin_info.cpp" >&2
-    exit 1
-    ;;
-esac
 
 build() {
   preset=$1 dir=$2
@@ -52,6 +45,14 @@ echo "package: building the Linux i386 plugin in $build_i386"
 build i386 "$build_i386"
 echo "package: building the Windows i686 plugin in $build_win32"
 build win32 "$build_win32"
+
+version=${KEL_VERSION:-$(cat "$build_i386/kel_version.txt")}
+case "$version" in
+  '' | *[!0-9A-Za-z.]*)
+    echo "package: cannot read the plugin version from $build_i386/kel_version.txt" >&2
+    exit 1
+    ;;
+esac
 
 so=$build_i386/kel_mm_i386.so
 dll=$build_win32/kel_mm.dll

@@ -8,7 +8,7 @@
 set -eu
 cd "$(dirname "$0")/../.."
 
-version=${KEL_VERSION:-$(sed -n 's|^ *"\([^"]*\)", *// version$|\1|p' dlls/plugin/plugin_info.cpp)}
+version=${KEL_VERSION:-$(cat "${KEL_BUILD_I386:-build/i386}/kel_version.txt")}
 name=kel_mm-$version
 for archive in "dist/$name.zip" "dist/$name.tar.gz"; do
   if [ ! -f "$archive" ]; then
