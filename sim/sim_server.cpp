@@ -223,10 +223,7 @@ bool SimServer::ServerCommand(const std::vector<std::string>& words) {
 }
 
 void SimServer::SetCvar(const std::string& name, const std::string& value) {
-  auto found = impl_->cvars.find(name);
-  if (found == impl_->cvars.end())
-    found = impl_->cvars.emplace(name, detail::CvarEntry{name, value, 0, false}).first;
-  found->second.value = value;
+  impl_->CvarNamed(name).Set(value);
 }
 
 std::string SimServer::Cvar(const std::string& name) const {

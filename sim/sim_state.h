@@ -45,11 +45,21 @@ struct PlayerSlot {
   std::string authId;
 };
 
+// A console variable as the engine keeps it.  `held` is the record the
+// engine links and pfnCVarGetPointer hands out (for a plugin's variable, the
+// manager's copy): Set() keeps its string and value in step with `value`.
+// Entries live in a map whose nodes never move and are never erased, so the
+// record stays where it is for the server's life.
 struct CvarEntry {
-  std::string name;
+  explicit CvarEntry(const std::string& cvarName);
+  CvarEntry(const CvarEntry&) = delete;
+  CvarEntry& operator=(const CvarEntry&) = delete;
+  void Set(const std::string& text);
+
+  const std::string name;
   std::string value;
-  int flags = 0;
   bool registered = false;  // false for one a test set before any registration
+  cvar_t held{};            // its flags are the registration's
 };
 
 // Case-insensitive order: the engine finds cvars and commands ignoring case.
@@ -193,6 +203,10 @@ struct SimState {
   const char* PoolText(string_t offset) const { return pool.Base() + offset; }
   void SetNetName(int slot, const std::string& name);
   int CountTeam(int team, int exceptSlot) const;
+
+  // ---- console variables (engine_table.cpp) -----------------------------
+  // The variable called `name`, created unregistered with "" when unknown.
+  CvarEntry& CvarNamed(const std::string& name);
 
   // ---- hooks (hooks.cpp) --------------------------------------------------
   void BeginHook();

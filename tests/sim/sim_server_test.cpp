@@ -259,6 +259,57 @@ TEST_F(SimServerTest, EachServerLoadsAFreshPrivateCopy) {
   EXPECT_STREQ(Utils().pfnGetPluginPath(Plugin()), path.c_str());
 }
 
+// The cvar_t the engine holds, as a frame hook would keep and read it.
+TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) {
+  kelsim::SimServer server;
+  server.SetCvar("kel_handicapteam", "aliens");  // a server.cfg line before the plugin
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  enginefuncs_t& engine = kelsim::detail::g_state->engine.prefix;
+  const cvar_t* handicap = engine.pfnCVarGetPointer("kel_handicapteam");
+  ASSERT_NE(handicap, nullptr);
+  EXPECT_STREQ(handicap->string, "aliens");
+  EXPECT_EQ(handicap->flags, FCVAR_PROTECTED);
+  EXPECT_EQ(engine.pfnCVarGetPointer("no_such_variable"), nullptr);
+
+  server.ChangeMap();
+  const cvar_t* version = engine.pfnCVarGetPointer("MM_KEL_VERSION");
+  ASSERT_NE(version, nullptr);
+  EXPECT_STREQ(version->name, "mm_kel_version");
+  const struct {
+    const char* how;
+    void (*change)(kelsim::SimServer&, enginefuncs_t&);
+    const char* string;
+    float value;
+  } changes[] = {
+      {"as the plugin set it at the map start", [](kelsim::SimServer&, enginefuncs_t&) {}, "1.01e",
+       1.01f},
+      {"kelsim's cvar step",
+       [](kelsim::SimServer& s, enginefuncs_t&) { s.SetCvar("mm_kel_version", "2.5"); }, "2.5",
+       2.5f},
+      {"pfnCVarSetString",
+       [](kelsim::SimServer&, enginefuncs_t& e) { e.pfnCVarSetString("mm_kel_version", "-3"); },
+       "-3", -3.0f},
+      {"a text too long to stay inside the string object",
+       [](kelsim::SimServer& s, enginefuncs_t&) {
+         s.SetCvar("mm_kel_version", "7.0000000000000000000000000000000000000001");
+       },
+       "7.0000000000000000000000000000000000000001", 7.0f},
+      {"the next map start", [](kelsim::SimServer& s, enginefuncs_t&) { s.ChangeMap(); }, "1.01e",
+       1.01f},
+  };
+  for (const auto& c : changes) {
+    c.change(server, engine);
+    EXPECT_STREQ(version->string, c.string) << c.how;
+    EXPECT_FLOAT_EQ(version->value, c.value) << c.how;
+    EXPECT_EQ(engine.pfnCVarGetPointer("mm_kel_version"), version) << c.how;
+  }
+  // Unloaded and loaded again: the engine still holds the same record.
+  server.Unload();
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  EXPECT_EQ(engine.pfnCVarGetPointer("kel_handicapteam"), handicap);
+  EXPECT_TRUE(server.HostErrors().empty());
+}
+
 TEST_F(SimServerTest, TrapsNameTheEntryAndStopTheProcess) {
   // "fast" forks without exec: the i386 tests run under qemu-user, and a
   // machine without binfmt_misc cannot exec the test binary again
