@@ -345,6 +345,9 @@ void FillEngineTable(EngineTable& table) {
   e.pfnRegUserMsg = EngRegUserMsg;
   e.pfnCmd_Argv = EngCmdArgv;
   e.pfnCmd_Argc = EngCmdArgc;
+  e.pfnGetInfoKeyBuffer = EngGetInfoKeyBuffer;
+  e.pfnInfoKeyValue = EngInfoKeyValue;
+  e.pfnGetPlayerUserId = EngGetPlayerUserId;
   e.pfnCVarGetPointer = EngCVarGetPointer;
   e.pfnAddServerCommand = EngAddServerCommand;
   e.pfnGetPlayerAuthId = EngGetPlayerAuthId;

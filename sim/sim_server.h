@@ -130,6 +130,9 @@ class SimServer {
   int Connect(const std::string& name, const std::string& authId, int slot = 0);
   // A client whose game object the game has not created yet (no private data).
   int ConnectWithoutGameObject(const std::string& name, const std::string& authId);
+  // A bot: connected like a player (the plugin's hooks see it the same way)
+  // with FL_FAKECLIENT in his flags and the auth id "BOT".
+  int ConnectBot(const std::string& name, int slot = 0);
   // pfnClientDisconnect, then the client slot is freed as the engine does:
   // the edict itself is not freed (free stays 0) and keeps its game object,
   // its netname reads "" and pfnGetPlayerAuthId gives "" for it.  After the
@@ -137,13 +140,15 @@ class SimServer {
   // (unless the plugin superseded it).  Queued client commands of his are
   // dropped.
   void Disconnect(int slot);
-  // The game's side of a team change: sets the team field, then reports the
-  // user-information change (pfnClientUserInfoChanged).
+  // The game's side of a team change: sets the team field and the "team"
+  // info key, then reports the user-information change
+  // (pfnClientUserInfoChanged).
   void SetTeam(int slot, int team);
-  // A name change: reported with the old name still in netname (as the
-  // engine's pre hook sees it), then the name is updated.
+  // A name change: the "name" info key takes the new name, then the change
+  // is reported with the old name still in netname (as the engine's pre hook
+  // sees it), then the netname is updated.
   void Rename(int slot, const std::string& name);
-  // Sets the team field without telling the plugin.
+  // Sets the team field and the "team" info key without telling the plugin.
   void SetTeamSilently(int slot, int team);
   void SetDeadFlag(int slot, int deadflag);  // 0 alive, 2 dead
   void Kill(int slot) { SetDeadFlag(slot, DEAD_DEAD); }
@@ -157,6 +162,17 @@ class SimServer {
   bool IsConnected(int slot) const;
   std::string Name(int slot) const;  // the netname now, "" when none
   int Team(int slot) const;          // the team field now
+  // pfnGetPlayerUserId's answer: each connection gets the next id from 1 on,
+  // never reused (a reconnect gets a new one); -1 when no client is there.
+  int UserId(int slot) const;
+  // A key of the slot's info buffer as pfnInfoKeyValue reads it ("" when
+  // absent); slot 0 reads the server's.  The engine keeps "name" (the name
+  // as the engine holds it: at most 31 characters, without '\' and '"')
+  // and the game keeps "team": "" in the ready room, "marine1team" for team
+  // 1, "alien1team" for 2, "marine2team" for 3, "alien2team" for 4, and
+  // "team" followed by the number for any other team (e.g. "team-1").  The
+  // server's holds "*gamedir" ("ns") and "maxplayers".
+  std::string InfoKey(int slot, const std::string& key) const;
 
   // A client command through pfnClientCommand (words as pfnCmd_Argv gives
   // them); if the plugin does not supersede it, the game handles it: a "say"

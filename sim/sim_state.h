@@ -6,6 +6,7 @@
 // g_state.  Only one SimServer may exist at a time.
 #pragma once
 
+#include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <deque>
@@ -36,6 +37,12 @@ inline constexpr int kAuthIdBuffers = 4;
 inline constexpr std::size_t kAuthIdLength = 256;
 // First id the engine gives a user message type (below are its own).
 inline constexpr int kFirstUserMessageId = 64;
+// A client's info buffer (and the server's), "\key\value" pairs.
+inline constexpr std::size_t kInfoBufferLength = 256;
+// pfnInfoKeyValue answers from this many rotating buffers.
+inline constexpr int kInfoValueBuffers = 4;
+// The engine keeps a client's name in this many characters at most.
+inline constexpr std::size_t kMaxNameLength = 31;
 
 // Which table a trap belongs to, for its message.
 enum class TrapTable { Engine, MetamodUtils, GameTable, NewGameTable, GameObject };
@@ -43,6 +50,8 @@ enum class TrapTable { Engine, MetamodUtils, GameTable, NewGameTable, GameObject
 struct PlayerSlot {
   bool connected = false;
   std::string authId;
+  int userId = 0;
+  bool bot = false;  // the engine's own record: a fake client has no connection
 };
 
 // A console variable as the engine keeps it.  `held` is the record the
@@ -160,6 +169,15 @@ struct SimState {
   OpenMessage message;
   char authIds[kAuthIdBuffers][kAuthIdLength] = {};
   int nextAuthId = 0;
+  int nextUserId = 1;  // never reused within this server's life
+  // Info buffers: one per player slot (index = slot, sized once: the
+  // plugin may keep the pointers), the server's, and the empty one other
+  // entities answer.
+  std::vector<std::array<char, kInfoBufferLength>> infoBuffers;
+  std::array<char, kInfoBufferLength> serverInfo{};
+  char noInfo[1] = {};
+  char infoValues[kInfoValueBuffers][kInfoBufferLength] = {};
+  int nextInfoValue = 0;
   std::deque<QueuedCommand> clientCommandQueue;
 
   // ---- observations -----------------------------------------------------
@@ -204,6 +222,17 @@ struct SimState {
   void SetNetName(int slot, const std::string& name);
   int CountTeam(int team, int exceptSlot) const;
 
+  // ---- clients (clients.cpp) ----------------------------------------------
+  // The game's side of a team change: the team field and the "team" info
+  // key, nothing reported.
+  void SetTeamOf(int slot, int team);
+  // Sets `key` in the slot's info buffer; an empty value removes it.
+  void SetInfoKey(int slot, const std::string& key, const std::string& value);
+  // The "name" key: the name as the engine keeps it (31 characters at most).
+  void SetInfoName(int slot, const std::string& name);
+  // The value of `key` in an info buffer's text, "" when absent.
+  static std::string InfoValue(const char* buffer, const std::string& key);
+
   // ---- console variables (engine_table.cpp) -----------------------------
   // The variable called `name`, created unregistered with "" when unknown.
   CvarEntry& CvarNamed(const std::string& name);
@@ -217,7 +246,8 @@ struct SimState {
   void HookClientDisconnect(edict_t* entity);
   // Returns the mres the plugin left (MRES_UNSET when it has no such hook).
   META_RES HookClientCommand(edict_t* entity);
-  META_RES HookClientUserInfoChanged(edict_t* entity, const std::string& name);
+  // Hands the plugin the client's own info buffer, as the engine does.
+  META_RES HookClientUserInfoChanged(edict_t* entity);
   void HookStartFrame();
 
   // ---- the game's part (game.cpp) ---------------------------------------
@@ -244,6 +274,11 @@ void EngMessageEnd(void);
 void EngWriteByte(int value);
 void EngWriteShort(int value);
 void EngWriteString(const char* text);
+
+// The engine's client entries (clients.cpp).
+char* EngGetInfoKeyBuffer(edict_t* entity);
+char* EngInfoKeyValue(char* buffer, char* key);
+int EngGetPlayerUserId(edict_t* entity);
 
 // Builds the tables (engine_table.cpp, metamod.cpp).
 void FillEngineTable(EngineTable& table);

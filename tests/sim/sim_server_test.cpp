@@ -259,6 +259,64 @@ TEST_F(SimServerTest, EachServerLoadsAFreshPrivateCopy) {
   EXPECT_STREQ(Utils().pfnGetPluginPath(Plugin()), path.c_str());
 }
 
+TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
+  char team[] = "team";
+  char name[] = "name";
+  const int alice = Join("Alice", "STEAM_0:0:1", kMarines);
+  const int bot = server.ConnectBot("Botty");
+  ASSERT_NE(bot, 0);
+  EXPECT_EQ(server.Edict(bot)->v.flags & FL_FAKECLIENT, FL_FAKECLIENT);
+  EXPECT_STREQ(Engine().pfnGetPlayerAuthId(server.Edict(bot)), "BOT");
+
+  // The pointer to a client's buffer stays; its text follows every move,
+  // whether the game moves him on its own or answers his client command.
+  char* info = Engine().pfnGetInfoKeyBuffer(server.Edict(alice));
+  const struct {
+    int team;
+    const char* key;
+  } teams[] = {{kReadyRoom, ""},  {kAliens, "alien1team"}, {3, "marine2team"},
+               {4, "alien2team"}, {-1, "team-1"},          {kMarines, "marine1team"}};
+  for (const auto& t : teams) {
+    server.SetTeam(alice, t.team);
+    EXPECT_STREQ(Engine().pfnInfoKeyValue(info, team), t.key) << t.team;
+  }
+  char percentS[] = "%s";
+  Engine().pfnClientCommand(server.Edict(alice), percentS, "jointeamtwo\n");
+  server.Frame();
+  // A kept value is overwritten by later calls, as in the engine.
+  const char* kept = Engine().pfnInfoKeyValue(info, team);
+  EXPECT_STREQ(kept, "alien1team");
+  for (int i = 1; i < kelsim::detail::kInfoValueBuffers; ++i)
+    EXPECT_STREQ(Engine().pfnInfoKeyValue(info, name), "Alice");
+  EXPECT_STREQ(kept, "alien1team") << "not yet overwritten";
+  Engine().pfnInfoKeyValue(info, name);
+  EXPECT_STREQ(kept, "Alice");
+
+  char gamedir[] = "*gamedir";
+  char absent[] = "no_such_key";
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(Engine().pfnGetInfoKeyBuffer(nullptr), gamedir), "ns");
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(info, absent), "");
+  EXPECT_STREQ(Engine().pfnGetInfoKeyBuffer(server.Edict(0)), "");
+  // An info value holds neither backslashes nor quotes: a hostile name
+  // cannot forge a team.
+  const int forger = Join("x\\team\\alien1team\"", "STEAM_0:0:3", kMarines);
+  EXPECT_EQ(server.InfoKey(forger, "team"), "marine1team");
+  EXPECT_EQ(server.InfoKey(forger, "name"), "xteamalien1team");
+
+  // User ids: one per connection, from 1 on, never reused.
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), 1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(bot)), 2);
+  EXPECT_EQ(server.UserId(forger), 3);
+  server.Disconnect(alice);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), -1);
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(info, team), "") << "his info left with him";
+  ASSERT_EQ(server.Connect("Alice", "STEAM_0:0:1", alice), alice);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), 4);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(0)), -1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(nullptr), -1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(20)), -1) << "never used";
+}
+
 // The cvar_t the engine holds, as a frame hook would keep and read it.
 TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) {
   kelsim::SimServer server;
