@@ -1,4 +1,5 @@
-// The engine's services for clients: user ids and info buffers.
+// The engine's services for clients: printing to one (pfnClientPrintf), the
+// limit of his reliable channel in a frame, user ids and info buffers.
 #include <cstdio>
 #include <utility>
 
@@ -82,6 +83,70 @@ std::string SimState::InfoValue(const char* buffer, const std::string& key) {
   for (const auto& [name, value] : ParseInfo(buffer))
     if (name == key) return value;
   return std::string();
+}
+
+bool SimState::SendReliable(int slot, std::size_t bytes, bool print) {
+  PlayerSlot& player = players[static_cast<std::size_t>(slot)];
+  if (player.bot) return true;  // a fake client has no channel to overflow
+  if (player.overflowed) return false;
+  player.reliableBytes += bytes;
+  player.printedThisFrame = player.printedThisFrame || print;
+  if (player.reliableBytes <= kReliableBytesPerFrame || !player.printedThisFrame) return true;
+  player.overflowed = true;
+  HostError("reliable channel of slot " + std::to_string(slot) + " (" + NameOf(slot) +
+            ") overflowed: " + std::to_string(player.reliableBytes) + " bytes in one frame, over " +
+            std::to_string(kReliableBytesPerFrame) + "; the real server drops the client");
+  return false;
+}
+
+void SimState::FlushReliable() {
+  for (PlayerSlot& player : players) {
+    player.reliableBytes = 0;
+    player.printedThisFrame = false;
+    player.overflowed = false;
+  }
+}
+
+void EngClientPrintf(edict_t* entity, PRINT_TYPE type, const char* text) {
+  SimState& s = S();
+  const int index = s.IndexOf(entity);
+  if (index < 0) {
+    s.HostError("pfnClientPrintf: not an edict of this server");
+    return;
+  }
+  if (!text) {
+    s.HostError("pfnClientPrintf: null text");
+    return;
+  }
+  const int kind = static_cast<int>(type);
+  if (kind != print_console && kind != print_center && kind != print_chat) {
+    s.HostError("pfnClientPrintf: unknown print type " + std::to_string(kind));
+    return;
+  }
+  const int slot = s.SlotOf(entity);
+  if (slot == 0 || !s.players[static_cast<std::size_t>(slot)].connected) {
+    s.ConsolePrint("ClientPrintf: entity " + std::to_string(index) +
+                   " is no connected client, nothing sent\n");
+    return;
+  }
+  if (s.players[static_cast<std::size_t>(slot)].bot) {
+    s.ConsolePrint("ClientPrintf: " + s.NameOf(slot) + " is a fake client, nothing sent\n");
+    return;
+  }
+  const std::string sent = text;
+  // On the wire: the message type, the text and its terminator.
+  if (!s.SendReliable(slot, sent.size() + 2, true)) return;
+  ClientLog& log = s.clients[static_cast<std::size_t>(slot)];
+  log.printed.push_back(ClientPrint{kind, sent});
+  if (kind == print_console) {
+    log.consolePending += sent;
+    const std::size_t before = log.console.size();
+    TakeLines(log.consolePending, log.console);
+    for (std::size_t i = before; i < log.console.size(); ++i)
+      s.Record(Event::Kind::PrintConsole, slot, log.console[i]);
+  } else {
+    s.Record(kind == print_center ? Event::Kind::PrintCenter : Event::Kind::PrintChat, slot, sent);
+  }
 }
 
 char* EngGetInfoKeyBuffer(edict_t* entity) {

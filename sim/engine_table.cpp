@@ -100,9 +100,12 @@ void EngClientCommand(edict_t* entity, char* format, ...) {
     S().HostError("pfnClientCommand: not a client edict (text \"" + text + "\")");
     return;
   }
+  const bool connected = S().players[static_cast<std::size_t>(slot)].connected;
+  // On the wire: the message type, the text and its terminator.
+  if (connected && !S().SendReliable(slot, text.size() + 2)) return;
   S().clients[static_cast<std::size_t>(slot)].commands.push_back(text);
   S().Record(Event::Kind::ClientCommand, slot, text);
-  if (!S().players[static_cast<std::size_t>(slot)].connected) {
+  if (!connected) {
     S().Note("slot " + std::to_string(slot) + " is not connected: the command goes nowhere");
     return;
   }
@@ -343,6 +346,7 @@ void FillEngineTable(EngineTable& table) {
   e.pfnIndexOfEdict = EngIndexOfEdict;
   e.pfnPEntityOfEntIndex = EngPEntityOfEntIndex;
   e.pfnRegUserMsg = EngRegUserMsg;
+  e.pfnClientPrintf = EngClientPrintf;
   e.pfnCmd_Argv = EngCmdArgv;
   e.pfnCmd_Argc = EngCmdArgc;
   e.pfnGetInfoKeyBuffer = EngGetInfoKeyBuffer;

@@ -87,6 +87,7 @@ void SimServer::ChangeMap(const std::string& mapName) {
   s.clock = 1.0;
   s.globals.time = 1.0f;
   s.globals.mapname = s.pool.Intern(mapName);
+  s.FlushReliable();
   s.HookSpawn(s.EdictAt(0));
 }
 
@@ -99,6 +100,7 @@ void SimServer::Frame(float dt) {
   // The clients' commands arrive before the game's frame runs.
   s.ProcessClientCommands();
   s.HookStartFrame();
+  s.FlushReliable();
 }
 
 void SimServer::RunUntil(float time, float dt) {

@@ -37,6 +37,12 @@ struct HudMessage {
   std::string text;
 };
 
+// One text pfnClientPrintf sent, exactly as given.
+struct ClientPrint {
+  int type = print_console;  // PRINT_TYPE: print_console, print_center, print_chat
+  std::string text;
+};
+
 // What one player slot has received since connecting (kept after leaving).
 struct ClientLog {
   std::vector<ChatMessage> chat;
@@ -45,6 +51,13 @@ struct ClientLog {
   // Chat lines of players that the game showed this client ("<name>: text"),
   // as opposed to the plugin's notices in `chat`.
   std::vector<std::string> playerChat;
+  // Every pfnClientPrintf text delivered to him, in order, of any type.
+  std::vector<ClientPrint> printed;
+  // His client console as print_console texts make it: the texts run on
+  // where the last one stopped, `console` holds the finished lines (without
+  // line ends) and `consolePending` what follows the last line end.
+  std::vector<std::string> console;
+  std::string consolePending;
 };
 
 struct RegisteredCvar {
@@ -66,6 +79,9 @@ struct Event {
     PlayerChat,     // slot was shown a player's chat line by the game
     HostError,      // a fault the real host would not let pass (see HostErrors)
     Fatal,          // the server would have stopped (see Fatal)
+    PrintConsole,   // a finished line on slot's client console (pfnClientPrintf)
+    PrintCenter,    // slot was sent a print_center text
+    PrintChat,      // slot was sent a print_chat text
   };
   Kind kind = Kind::Note;
   float time = 0.0f;
@@ -107,6 +123,16 @@ class SimServer {
   // players, marines on a tie; a move sets the team field and reports the
   // user information), then calls pfnStartFrame.  So a move the plugin asks
   // for never takes effect inside the call that asked for it.
+  //
+  // A frame ends by sending each client what his reliable channel carried
+  // since the previous frame ended: pfnClientPrintf texts, client commands
+  // and MSG_ONE / MSG_ALL messages, counted as on the wire.  More than 4,000
+  // bytes to one client, in a frame that carries pfnClientPrintf text to
+  // him, is a host error (the real server drops him for an overflow); what
+  // passes the limit and all after it in that frame is not delivered, and
+  // the client stays connected so the story can go on.  A frame without
+  // pfnClientPrintf text to him is not held to the limit (the plugin's
+  // messages and commands are bounded each on its own).
   void Frame(float dt = 0.1f);
   // Runs frames of `dt` until the clock reaches `time` (at least one frame
   // is run when the clock is already there).
@@ -131,7 +157,9 @@ class SimServer {
   // A client whose game object the game has not created yet (no private data).
   int ConnectWithoutGameObject(const std::string& name, const std::string& authId);
   // A bot: connected like a player (the plugin's hooks see it the same way)
-  // with FL_FAKECLIENT in his flags and the auth id "BOT".
+  // with FL_FAKECLIENT in his flags and the auth id "BOT".  The engine knows
+  // him for a fake client whatever his flags later say: pfnClientPrintf to
+  // him prints a warning on the server console and sends nothing.
   int ConnectBot(const std::string& name, int slot = 0);
   // pfnClientDisconnect, then the client slot is freed as the engine does:
   // the edict itself is not freed (free stays 0) and keeps its game object,

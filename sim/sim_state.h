@@ -37,6 +37,9 @@ inline constexpr int kAuthIdBuffers = 4;
 inline constexpr std::size_t kAuthIdLength = 256;
 // First id the engine gives a user message type (below are its own).
 inline constexpr int kFirstUserMessageId = 64;
+// Reliable data one client may be sent in one frame; beyond it the real
+// server drops the client (its reliable channel overflowed).
+inline constexpr std::size_t kReliableBytesPerFrame = 4000;
 // A client's info buffer (and the server's), "\key\value" pairs.
 inline constexpr std::size_t kInfoBufferLength = 256;
 // pfnInfoKeyValue answers from this many rotating buffers.
@@ -52,6 +55,11 @@ struct PlayerSlot {
   std::string authId;
   int userId = 0;
   bool bot = false;  // the engine's own record: a fake client has no connection
+  // Reliable bytes sent to him since the last frame ended, whether some of
+  // them were pfnClientPrintf text, and whether they overflowed his channel.
+  std::size_t reliableBytes = 0;
+  bool printedThisFrame = false;
+  bool overflowed = false;
 };
 
 // A console variable as the engine keeps it.  `held` is the record the
@@ -232,6 +240,16 @@ struct SimState {
   void SetInfoName(int slot, const std::string& name);
   // The value of `key` in an info buffer's text, "" when absent.
   static std::string InfoValue(const char* buffer, const std::string& key);
+  // Counts `bytes` of reliable data to `slot` (`print`: pfnClientPrintf
+  // text).  False when his channel has overflowed in this frame (reported
+  // once a frame): the data is not sent.  The limit is enforced only in a
+  // frame that carries pfnClientPrintf text to him: messages and client
+  // commands count toward it, but alone they are left as they always were
+  // (each is bounded on its own, and benchmarks call the hooks thousands of
+  // times without a frame between).
+  bool SendReliable(int slot, std::size_t bytes, bool print = false);
+  // The end of a frame: what each channel carried has gone out.
+  void FlushReliable();
 
   // ---- console variables (engine_table.cpp) -----------------------------
   // The variable called `name`, created unregistered with "" when unknown.
@@ -276,6 +294,7 @@ void EngWriteShort(int value);
 void EngWriteString(const char* text);
 
 // The engine's client entries (clients.cpp).
+void EngClientPrintf(edict_t* entity, PRINT_TYPE type, const char* text);
 char* EngGetInfoKeyBuffer(edict_t* entity);
 char* EngInfoKeyValue(char* buffer, char* key);
 int EngGetPlayerUserId(edict_t* entity);
@@ -289,6 +308,9 @@ void FillMetamodUtils(mutil_funcs_t& utils);
 
 // vsnprintf into a buffer of `capacity` bytes; "" for a null format.
 std::string FormatInto(std::size_t capacity, const char* format, va_list args);
+
+// Moves every complete line of `pending` into `lines` (without line ends).
+void TakeLines(std::string& pending, std::vector<std::string>& lines);
 
 // Splits a command line into words as the engine's tokenizer does:
 // whitespace separates, double quotes group.

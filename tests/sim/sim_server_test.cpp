@@ -317,6 +317,58 @@ TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
   EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(20)), -1) << "never used";
 }
 
+TEST_F(SimServerTest, ClientPrintfReachesConnectedPlayersWithinTheirChannel) {
+  const int bob = Join("Bob", "STEAM_0:0:1");
+  const int bot = server.ConnectBot("Botty");
+  server.Frame();
+  server.ClearObservations();
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "100%s sure, ");
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "first\nsecond\nthird");
+  Engine().pfnClientPrintf(server.Edict(bob), print_center, "mid\n");
+  const kelsim::ClientLog& log = server.Client(bob);
+  EXPECT_EQ(log.console, (Strings{"100%s sure, first", "second"}));
+  EXPECT_EQ(log.consolePending, "third");
+  ASSERT_EQ(log.printed.size(), 3u);
+  EXPECT_EQ(log.printed[2].type, print_center);
+  EXPECT_EQ(log.printed[2].text, "mid\n");
+  Strings transcript;
+  for (const kelsim::Event& event : server.Events()) transcript.push_back(kelsim::Describe(event));
+  EXPECT_EQ(transcript, (Strings{"[Bob console] 100%s sure, first", "[Bob console] second",
+                                 "[Bob center print] mid"}));
+
+  // A bot and a slot without a client get nothing; the server console says so.
+  Engine().pfnClientPrintf(server.Edict(bot), print_console, "hello\n");
+  Engine().pfnClientPrintf(server.Edict(20), print_chat, "hello\n");
+  EXPECT_TRUE(server.Client(bot).printed.empty());
+  EXPECT_EQ(server.ConsoleLines(),
+            (Strings{"ClientPrintf: Botty is a fake client, nothing sent",
+                     "ClientPrintf: entity 20 is no connected client, nothing sent"}));
+
+  // 4,000 bytes a frame, the chat message included: the type byte, a length
+  // byte and 192 bytes of data, then each text with its type byte and end.
+  server.Frame();
+  server.ClearObservations();
+  SendText(bob, std::string(190, 'c'));
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, std::string(3804, 'x').c_str());
+  EXPECT_TRUE(server.HostErrors().empty()) << "exactly 4,000 bytes";
+  allowHostErrors = true;
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "y");
+  SendText(bob, "after the overflow");
+  ASSERT_EQ(server.HostErrors().size(), 1u);
+  EXPECT_NE(server.HostErrors()[0].find("(Bob) overflowed: 4003 bytes"), std::string::npos)
+      << server.HostErrors()[0];
+  EXPECT_EQ(server.Client(bob).consolePending.size(), 3804u) << "the y never arrived";
+  EXPECT_EQ(server.Client(bob).chat.size(), 1u);
+  server.Frame();
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "z");
+  EXPECT_EQ(server.Client(bob).printed.size(), 2u) << "the next frame carries again";
+  EXPECT_EQ(server.HostErrors().size(), 1u);
+
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, nullptr);
+  Engine().pfnClientPrintf(server.Edict(bob), static_cast<PRINT_TYPE>(3), "x");
+  EXPECT_EQ(server.HostErrors().size(), 3u);
+}
+
 // The cvar_t the engine holds, as a frame hook would keep and read it.
 TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) {
   kelsim::SimServer server;
