@@ -100,9 +100,12 @@ void EngClientCommand(edict_t* entity, char* format, ...) {
     S().HostError("pfnClientCommand: not a client edict (text \"" + text + "\")");
     return;
   }
+  const bool connected = S().players[static_cast<std::size_t>(slot)].connected;
+  // On the wire: the message type, the text and its terminator.
+  if (connected && !S().SendReliable(slot, text.size() + 2)) return;
   S().clients[static_cast<std::size_t>(slot)].commands.push_back(text);
   S().Record(Event::Kind::ClientCommand, slot, text);
-  if (!S().players[static_cast<std::size_t>(slot)].connected) {
+  if (!connected) {
     S().Note("slot " + std::to_string(slot) + " is not connected: the command goes nowhere");
     return;
   }
@@ -114,8 +117,9 @@ void EngCVarRegister(cvar_t* cvar) {
     S().HostError("pfnCVarRegister: null cvar or name");
     return;
   }
-  // The manager registers its own copy: the plugin's record is read here
-  // once and never again.
+  // The manager registers its own copy (the entry's `held` record, which
+  // pfnCVarGetPointer hands out): the plugin's record is read here once and
+  // never again.
   const std::string name = cvar->name;
   const std::string value = cvar->string ? cvar->string : "";
   auto found = S().cvars.find(name);
@@ -123,18 +127,16 @@ void EngCVarRegister(cvar_t* cvar) {
     S().ConsolePrint("Can't register variable " + name + ", already defined\n");
     return;
   }
-  if (found == S().cvars.end()) {
-    S().cvars.emplace(name, CvarEntry{name, value, cvar->flags, true});
-  } else {
-    // Set by the test before the plugin registered it, as a server.cfg line
-    // would: the value stays.
-    found->second.flags = cvar->flags;
-    found->second.registered = true;
-  }
+  CvarEntry& entry = S().CvarNamed(name);
+  // Set by the test before the plugin registered it, as a server.cfg line
+  // would: that value stays.  Otherwise the plugin's default.
+  if (found == S().cvars.end()) entry.Set(value);
+  entry.held.flags = cvar->flags;
+  entry.registered = true;
   S().registeredCvars.push_back(RegisteredCvar{name, value, cvar->flags});
 }
 
-const CvarEntry* FindCvar(const char* name, const char* entry) {
+CvarEntry* FindCvar(const char* name, const char* entry) {
   if (!name) {
     S().HostError(std::string(entry) + ": null name");
     return nullptr;
@@ -145,7 +147,7 @@ const CvarEntry* FindCvar(const char* name, const char* entry) {
 
 float EngCVarGetFloat(const char* name) {
   const CvarEntry* cvar = FindCvar(name, "pfnCVarGetFloat");
-  return cvar ? std::strtof(cvar->value.c_str(), nullptr) : 0.0f;
+  return cvar ? cvar->held.value : 0.0f;
 }
 
 const char* EngCVarGetString(const char* name) {
@@ -164,7 +166,13 @@ void EngCVarSetString(const char* name, const char* value) {
     S().HostError(std::string("pfnCVarSetString: variable ") + name + " not found");
     return;
   }
-  found->second.value = value;
+  found->second.Set(value);
+}
+
+cvar_t* EngCVarGetPointer(const char* name) {
+  CvarEntry* cvar = FindCvar(name, "pfnCVarGetPointer");
+  // The engine's own record, not a copy: the plugin may keep the pointer.
+  return cvar ? &cvar->held : nullptr;
 }
 
 // NOLINTNEXTLINE(cert-dcl50-cpp): the host table's C variadic signature
@@ -267,6 +275,21 @@ const char* EngGetPlayerAuthId(edict_t* entity) {
 
 }  // namespace
 
+CvarEntry::CvarEntry(const std::string& cvarName) : name(cvarName) {
+  held.name = name.c_str();
+  held.string = value.c_str();
+}
+
+void CvarEntry::Set(const std::string& text) {
+  value = text;
+  held.string = value.c_str();
+  held.value = std::strtof(value.c_str(), nullptr);
+}
+
+CvarEntry& SimState::CvarNamed(const std::string& name) {
+  return cvars.try_emplace(name, name).first->second;
+}
+
 [[noreturn]] void TrapHit(TrapTable table, int index) {
   const char* name = nullptr;
   if (table == TrapTable::Engine) name = EngineEntryName(index);
@@ -323,8 +346,13 @@ void FillEngineTable(EngineTable& table) {
   e.pfnIndexOfEdict = EngIndexOfEdict;
   e.pfnPEntityOfEntIndex = EngPEntityOfEntIndex;
   e.pfnRegUserMsg = EngRegUserMsg;
+  e.pfnClientPrintf = EngClientPrintf;
   e.pfnCmd_Argv = EngCmdArgv;
   e.pfnCmd_Argc = EngCmdArgc;
+  e.pfnGetInfoKeyBuffer = EngGetInfoKeyBuffer;
+  e.pfnInfoKeyValue = EngInfoKeyValue;
+  e.pfnGetPlayerUserId = EngGetPlayerUserId;
+  e.pfnCVarGetPointer = EngCVarGetPointer;
   e.pfnAddServerCommand = EngAddServerCommand;
   e.pfnGetPlayerAuthId = EngGetPlayerAuthId;
 }

@@ -65,6 +65,9 @@ SimState::SimState(int maxClientsWanted)
   objects.resize(count);
   players.resize(static_cast<std::size_t>(maxClients) + 1);
   clients.resize(static_cast<std::size_t>(maxClients) + 1);
+  infoBuffers.resize(static_cast<std::size_t>(maxClients) + 1);
+  (void)std::snprintf(serverInfo.data(), serverInfo.size(), "\\*gamedir\\ns\\maxplayers\\%d",
+                      maxClients);
   for (int i = 0; i < maxEntities; ++i) ClearEntity(i);
 
   edict_t& world = edicts[0];

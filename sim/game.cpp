@@ -72,8 +72,8 @@ void SimState::GameMovePlayer(int slot, int team, const char* why) {
     return;
   }
   Note(std::string(why) + ": the game moves " + name + " to " + TeamName(team));
-  player->v.team = team;
-  HookClientUserInfoChanged(player, name);
+  SetTeamOf(slot, team);
+  HookClientUserInfoChanged(player);
 }
 
 void SimState::QueueClientText(int slot, const std::string& text) {

@@ -65,16 +65,12 @@ META_RES SimState::HookClientCommand(edict_t* entity) {
   return lastResult;
 }
 
-META_RES SimState::HookClientUserInfoChanged(edict_t* entity, const std::string& name) {
+META_RES SimState::HookClientUserInfoChanged(edict_t* entity) {
   if (!hooks.pfnClientUserInfoChanged) return MRES_UNSET;
   const int slot = SlotOf(entity);
-  const std::string userInfo =
-      "\\name\\" + name + "\\team\\" +
-      std::to_string(slot != 0 ? edicts[static_cast<std::size_t>(slot)].v.team : 0);
-  std::vector<char> buffer(userInfo.begin(), userInfo.end());
-  buffer.push_back('\0');
+  char* buffer = slot != 0 ? infoBuffers[static_cast<std::size_t>(slot)].data() : noInfo;
   BeginHook();
-  hooks.pfnClientUserInfoChanged(entity, buffer.data());
+  hooks.pfnClientUserInfoChanged(entity, buffer);
   EndHook("pfnClientUserInfoChanged");
   return lastResult;
 }

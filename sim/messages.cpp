@@ -90,7 +90,14 @@ std::vector<int> Recipients(const OpenMessage& m) {
   return slots;
 }
 
-void DeliverTextMsg(const OpenMessage& m) {
+// What a message costs on a recipient's reliable channel: MSG_ONE and
+// MSG_ALL go reliably, the others not at all.
+bool Carried(const OpenMessage& m, int slot, std::size_t wireBytes) {
+  if (m.dest != MSG_ONE && m.dest != MSG_ALL) return true;
+  return S().SendReliable(slot, wireBytes);
+}
+
+void DeliverTextMsg(const OpenMessage& m, std::size_t wireBytes) {
   const std::vector<uint8_t>& data = m.data;
   Reader reader(data);
   ChatMessage chat;
@@ -103,12 +110,13 @@ void DeliverTextMsg(const OpenMessage& m) {
     return;
   }
   for (int slot : Recipients(m)) {
+    if (!Carried(m, slot, wireBytes)) continue;
     S().clients[static_cast<std::size_t>(slot)].chat.push_back(chat);
     S().Record(Event::Kind::Chat, slot, chat.text);
   }
 }
 
-void DeliverTempEntity(const OpenMessage& m) {
+void DeliverTempEntity(const OpenMessage& m, std::size_t wireBytes) {
   const std::vector<uint8_t>& data = m.data;
   Reader reader(data);
   const int subtype = reader.Byte();
@@ -139,6 +147,7 @@ void DeliverTempEntity(const OpenMessage& m) {
     return;
   }
   for (int slot : Recipients(m)) {
+    if (!Carried(m, slot, wireBytes)) continue;
     S().clients[static_cast<std::size_t>(slot)].hud.push_back(hud);
     S().Record(Event::Kind::Hud, slot, hud.text);
   }
@@ -210,8 +219,9 @@ void SimState::DeliverMessage() {
       (m.dest == MSG_ONE || m.dest == MSG_ONE_UNRELIABLE) && SlotOf(m.target) == 0;
   if (oneWithoutClient) return;  // reported at the begin
   if (m.type == SVC_TEMPENTITY) {
-    // The engine's own message: not bound by the user-message limit.
-    DeliverTempEntity(m);
+    // The engine's own message: not bound by the user-message limit.  On
+    // the wire: its type byte, then the data.
+    DeliverTempEntity(m, 1 + m.data.size());
     return;
   }
   const UserMessageType* type = FindUserMessage(m.type);
@@ -228,7 +238,8 @@ void SimState::DeliverMessage() {
     return;
   }
   if (type->name == "TextMsg") {
-    DeliverTextMsg(m);
+    // On the wire: the type byte, a length byte when the size varies, the data.
+    DeliverTextMsg(m, 1 + (type->size < 0 ? 1 : 0) + m.data.size());
   } else {
     Note("user message " + type->name + " (" + std::to_string(m.data.size()) + " bytes)");
   }

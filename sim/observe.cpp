@@ -11,15 +11,14 @@ namespace {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Moves every complete line of `pending` into `lines`.
+}  // namespace
+
 void TakeLines(std::string& pending, std::vector<std::string>& lines) {
   std::size_t start = 0;
   for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
     lines.push_back(pending.substr(start, end - start));
   pending.erase(0, start);
 }
-
-}  // namespace
 
 bool CaseLess::operator()(const std::string& a, const std::string& b) const {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -156,6 +155,12 @@ std::string Describe(const Event& event) {
       return Block("[HOST ERROR] ", event.text);
     case Event::Kind::Fatal:
       return Block("[FATAL] ", event.text);
+    case Event::Kind::PrintConsole:
+      return Block("[" + Who(event) + " console] ", event.text);
+    case Event::Kind::PrintCenter:
+      return Block("[" + Who(event) + " center print] ", event.text);
+    case Event::Kind::PrintChat:
+      return Block("[" + Who(event) + " chat print] ", event.text);
   }
   return event.text;
 }

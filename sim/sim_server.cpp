@@ -15,29 +15,39 @@ struct SimServer::Impl : detail::SimState {
 
 namespace {
 
+enum class Joiner { Player, PlayerWithoutObject, Bot };
+
 // The engine's side of a client connecting, then the game's: the client's
-// edict comes into use with a fresh set of variables; the game creates his
-// player object (ClientPutInServer) unless `withObject` is false; the user
-// information is reported last.
+// edict comes into use with a fresh set of variables, a new user id and an
+// info buffer holding his name (the game adds his team); the game creates
+// his player object (ClientPutInServer) unless he joins without one; the
+// user information is reported last.
 void ConnectSlot(detail::SimState& s, int slot, const std::string& name, const std::string& authId,
-                 bool withObject) {
+                 Joiner joiner) {
   s.ClearEntity(slot);
   edict_t* player = s.EdictAt(slot);
   player->free = 0;
   player->v.classname = s.pool.Intern("player");
   s.SetNetName(slot, name);
-  player->v.flags = FL_CLIENT;
-  player->v.team = 0;
+  player->v.flags = joiner == Joiner::Bot ? FL_CLIENT | FL_FAKECLIENT : FL_CLIENT;
   player->v.deadflag = DEAD_NO;
   player->v.health = 100.0f;
-  s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{true, authId};
+  detail::PlayerSlot& record = s.players[static_cast<std::size_t>(slot)];
+  record = detail::PlayerSlot{};
+  record.connected = true;
+  record.authId = authId;
+  record.userId = s.nextUserId++;
+  record.bot = joiner == Joiner::Bot;
+  s.infoBuffers[static_cast<std::size_t>(slot)].fill('\0');
+  s.SetInfoName(slot, name);
+  s.SetTeamOf(slot, 0);
   s.clients[static_cast<std::size_t>(slot)] = ClientLog{};
   s.HookClientConnect(player, name);
-  if (withObject) {
+  if (joiner != Joiner::PlayerWithoutObject) {
     player->pvPrivateData = &s.objects[static_cast<std::size_t>(slot)];
     s.HookClientPutInServer(player);
   }
-  s.HookClientUserInfoChanged(player, name);
+  s.HookClientUserInfoChanged(player);
 }
 
 int FreeSlot(detail::SimState& s, int wanted) {
@@ -77,6 +87,7 @@ void SimServer::ChangeMap(const std::string& mapName) {
   s.clock = 1.0;
   s.globals.time = 1.0f;
   s.globals.mapname = s.pool.Intern(mapName);
+  s.FlushReliable();
   s.HookSpawn(s.EdictAt(0));
 }
 
@@ -89,6 +100,7 @@ void SimServer::Frame(float dt) {
   // The clients' commands arrive before the game's frame runs.
   s.ProcessClientCommands();
   s.HookStartFrame();
+  s.FlushReliable();
 }
 
 void SimServer::RunUntil(float time, float dt) {
@@ -110,13 +122,19 @@ void SimServer::SeedRandom(unsigned seed) { std::srand(seed); }
 
 int SimServer::Connect(const std::string& name, const std::string& authId, int slot) {
   const int chosen = FreeSlot(*impl_, slot);
-  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, true);
+  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, Joiner::Player);
   return chosen;
 }
 
 int SimServer::ConnectWithoutGameObject(const std::string& name, const std::string& authId) {
   const int chosen = FreeSlot(*impl_, 0);
-  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, false);
+  if (chosen != 0) ConnectSlot(*impl_, chosen, name, authId, Joiner::PlayerWithoutObject);
+  return chosen;
+}
+
+int SimServer::ConnectBot(const std::string& name, int slot) {
+  const int chosen = FreeSlot(*impl_, slot);
+  if (chosen != 0) ConnectSlot(*impl_, chosen, name, "BOT", Joiner::Bot);
   return chosen;
 }
 
@@ -139,6 +157,7 @@ void SimServer::Disconnect(int slot) {
   // The engine frees the client, not the edict: the edict keeps its game
   // object, its name and id read empty from now on.
   s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{};
+  s.infoBuffers[static_cast<std::size_t>(slot)].fill('\0');
   s.SetNetName(slot, "");
   // The game's own disconnect handler, after the plugin's hook, puts the
   // leaver's team back to the ready room.
@@ -148,21 +167,22 @@ void SimServer::Disconnect(int slot) {
 void SimServer::SetTeam(int slot, int team) {
   detail::SimState& s = *impl_;
   if (!s.IsPlayerSlot(slot)) return;
-  s.EdictAt(slot)->v.team = team;
-  s.HookClientUserInfoChanged(s.EdictAt(slot), s.NameOf(slot));
+  s.SetTeamOf(slot, team);
+  s.HookClientUserInfoChanged(s.EdictAt(slot));
 }
 
 void SimServer::Rename(int slot, const std::string& name) {
   detail::SimState& s = *impl_;
   if (!s.IsPlayerSlot(slot)) return;
-  // The plugin's pre hook still sees the old netname; the game's handler
-  // takes the new one from the user information afterwards.
-  if (s.HookClientUserInfoChanged(s.EdictAt(slot), name) != MRES_SUPERCEDE)
-    s.SetNetName(slot, name);
+  // The client's new user information reaches the engine first; the
+  // plugin's pre hook still sees the old netname; the game's handler takes
+  // the new one from the user information afterwards.
+  s.SetInfoName(slot, name);
+  if (s.HookClientUserInfoChanged(s.EdictAt(slot)) != MRES_SUPERCEDE) s.SetNetName(slot, name);
 }
 
 void SimServer::SetTeamSilently(int slot, int team) {
-  if (impl_->IsPlayerSlot(slot)) impl_->EdictAt(slot)->v.team = team;
+  if (impl_->IsPlayerSlot(slot)) impl_->SetTeamOf(slot, team);
 }
 
 void SimServer::SetDeadFlag(int slot, int deadflag) {
@@ -191,6 +211,15 @@ bool SimServer::IsConnected(int slot) const {
 std::string SimServer::Name(int slot) const { return impl_->NameOf(slot); }
 int SimServer::Team(int slot) const {
   return impl_->IsPlayerSlot(slot) ? impl_->edicts[static_cast<std::size_t>(slot)].v.team : 0;
+}
+int SimServer::UserId(int slot) const {
+  return IsConnected(slot) ? impl_->players[static_cast<std::size_t>(slot)].userId : -1;
+}
+std::string SimServer::InfoKey(int slot, const std::string& key) const {
+  if (slot == 0) return detail::SimState::InfoValue(impl_->serverInfo.data(), key);
+  if (!impl_->IsPlayerSlot(slot)) return std::string();
+  return detail::SimState::InfoValue(impl_->infoBuffers[static_cast<std::size_t>(slot)].data(),
+                                     key);
 }
 
 META_RES SimServer::ClientCommand(int slot, const std::vector<std::string>& words) {
@@ -223,10 +252,7 @@ bool SimServer::ServerCommand(const std::vector<std::string>& words) {
 }
 
 void SimServer::SetCvar(const std::string& name, const std::string& value) {
-  auto found = impl_->cvars.find(name);
-  if (found == impl_->cvars.end())
-    found = impl_->cvars.emplace(name, detail::CvarEntry{name, value, 0, false}).first;
-  found->second.value = value;
+  impl_->CvarNamed(name).Set(value);
 }
 
 std::string SimServer::Cvar(const std::string& name) const {

@@ -37,6 +37,12 @@ struct HudMessage {
   std::string text;
 };
 
+// One text pfnClientPrintf sent, exactly as given.
+struct ClientPrint {
+  int type = print_console;  // PRINT_TYPE: print_console, print_center, print_chat
+  std::string text;
+};
+
 // What one player slot has received since connecting (kept after leaving).
 struct ClientLog {
   std::vector<ChatMessage> chat;
@@ -45,6 +51,13 @@ struct ClientLog {
   // Chat lines of players that the game showed this client ("<name>: text"),
   // as opposed to the plugin's notices in `chat`.
   std::vector<std::string> playerChat;
+  // Every pfnClientPrintf text delivered to him, in order, of any type.
+  std::vector<ClientPrint> printed;
+  // His client console as print_console texts make it: the texts run on
+  // where the last one stopped, `console` holds the finished lines (without
+  // line ends) and `consolePending` what follows the last line end.
+  std::vector<std::string> console;
+  std::string consolePending;
 };
 
 struct RegisteredCvar {
@@ -66,6 +79,9 @@ struct Event {
     PlayerChat,     // slot was shown a player's chat line by the game
     HostError,      // a fault the real host would not let pass (see HostErrors)
     Fatal,          // the server would have stopped (see Fatal)
+    PrintConsole,   // a finished line on slot's client console (pfnClientPrintf)
+    PrintCenter,    // slot was sent a print_center text
+    PrintChat,      // slot was sent a print_chat text
   };
   Kind kind = Kind::Note;
   float time = 0.0f;
@@ -107,6 +123,16 @@ class SimServer {
   // players, marines on a tie; a move sets the team field and reports the
   // user information), then calls pfnStartFrame.  So a move the plugin asks
   // for never takes effect inside the call that asked for it.
+  //
+  // A frame ends by sending each client what his reliable channel carried
+  // since the previous frame ended: pfnClientPrintf texts, client commands
+  // and MSG_ONE / MSG_ALL messages, counted as on the wire.  More than 4,000
+  // bytes to one client, in a frame that carries pfnClientPrintf text to
+  // him, is a host error (the real server drops him for an overflow); what
+  // passes the limit and all after it in that frame is not delivered, and
+  // the client stays connected so the story can go on.  A frame without
+  // pfnClientPrintf text to him is not held to the limit (the plugin's
+  // messages and commands are bounded each on its own).
   void Frame(float dt = 0.1f);
   // Runs frames of `dt` until the clock reaches `time` (at least one frame
   // is run when the clock is already there).
@@ -130,6 +156,11 @@ class SimServer {
   int Connect(const std::string& name, const std::string& authId, int slot = 0);
   // A client whose game object the game has not created yet (no private data).
   int ConnectWithoutGameObject(const std::string& name, const std::string& authId);
+  // A bot: connected like a player (the plugin's hooks see it the same way)
+  // with FL_FAKECLIENT in his flags and the auth id "BOT".  The engine knows
+  // him for a fake client whatever his flags later say: pfnClientPrintf to
+  // him prints a warning on the server console and sends nothing.
+  int ConnectBot(const std::string& name, int slot = 0);
   // pfnClientDisconnect, then the client slot is freed as the engine does:
   // the edict itself is not freed (free stays 0) and keeps its game object,
   // its netname reads "" and pfnGetPlayerAuthId gives "" for it.  After the
@@ -137,13 +168,15 @@ class SimServer {
   // (unless the plugin superseded it).  Queued client commands of his are
   // dropped.
   void Disconnect(int slot);
-  // The game's side of a team change: sets the team field, then reports the
-  // user-information change (pfnClientUserInfoChanged).
+  // The game's side of a team change: sets the team field and the "team"
+  // info key, then reports the user-information change
+  // (pfnClientUserInfoChanged).
   void SetTeam(int slot, int team);
-  // A name change: reported with the old name still in netname (as the
-  // engine's pre hook sees it), then the name is updated.
+  // A name change: the "name" info key takes the new name, then the change
+  // is reported with the old name still in netname (as the engine's pre hook
+  // sees it), then the netname is updated.
   void Rename(int slot, const std::string& name);
-  // Sets the team field without telling the plugin.
+  // Sets the team field and the "team" info key without telling the plugin.
   void SetTeamSilently(int slot, int team);
   void SetDeadFlag(int slot, int deadflag);  // 0 alive, 2 dead
   void Kill(int slot) { SetDeadFlag(slot, DEAD_DEAD); }
@@ -157,6 +190,17 @@ class SimServer {
   bool IsConnected(int slot) const;
   std::string Name(int slot) const;  // the netname now, "" when none
   int Team(int slot) const;          // the team field now
+  // pfnGetPlayerUserId's answer: each connection gets the next id from 1 on,
+  // never reused (a reconnect gets a new one); -1 when no client is there.
+  int UserId(int slot) const;
+  // A key of the slot's info buffer as pfnInfoKeyValue reads it ("" when
+  // absent); slot 0 reads the server's.  The engine keeps "name" (the name
+  // as the engine holds it: at most 31 characters, without '\' and '"')
+  // and the game keeps "team": "" in the ready room, "marine1team" for team
+  // 1, "alien1team" for 2, "marine2team" for 3, "alien2team" for 4, and
+  // "team" followed by the number for any other team (e.g. "team-1").  The
+  // server's holds "*gamedir" ("ns") and "maxplayers".
+  std::string InfoKey(int slot, const std::string& key) const;
 
   // A client command through pfnClientCommand (words as pfnCmd_Argv gives
   // them); if the plugin does not supersede it, the game handles it: a "say"

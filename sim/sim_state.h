@@ -6,6 +6,7 @@
 // g_state.  Only one SimServer may exist at a time.
 #pragma once
 
+#include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <deque>
@@ -36,6 +37,15 @@ inline constexpr int kAuthIdBuffers = 4;
 inline constexpr std::size_t kAuthIdLength = 256;
 // First id the engine gives a user message type (below are its own).
 inline constexpr int kFirstUserMessageId = 64;
+// Reliable data one client may be sent in one frame; beyond it the real
+// server drops the client (its reliable channel overflowed).
+inline constexpr std::size_t kReliableBytesPerFrame = 4000;
+// A client's info buffer (and the server's), "\key\value" pairs.
+inline constexpr std::size_t kInfoBufferLength = 256;
+// pfnInfoKeyValue answers from this many rotating buffers.
+inline constexpr int kInfoValueBuffers = 4;
+// The engine keeps a client's name in this many characters at most.
+inline constexpr std::size_t kMaxNameLength = 31;
 
 // Which table a trap belongs to, for its message.
 enum class TrapTable { Engine, MetamodUtils, GameTable, NewGameTable, GameObject };
@@ -43,13 +53,30 @@ enum class TrapTable { Engine, MetamodUtils, GameTable, NewGameTable, GameObject
 struct PlayerSlot {
   bool connected = false;
   std::string authId;
+  int userId = 0;
+  bool bot = false;  // the engine's own record: a fake client has no connection
+  // Reliable bytes sent to him since the last frame ended, whether some of
+  // them were pfnClientPrintf text, and whether they overflowed his channel.
+  std::size_t reliableBytes = 0;
+  bool printedThisFrame = false;
+  bool overflowed = false;
 };
 
+// A console variable as the engine keeps it.  `held` is the record the
+// engine links and pfnCVarGetPointer hands out (for a plugin's variable, the
+// manager's copy): Set() keeps its string and value in step with `value`.
+// Entries live in a map whose nodes never move and are never erased, so the
+// record stays where it is for the server's life.
 struct CvarEntry {
-  std::string name;
+  explicit CvarEntry(const std::string& cvarName);
+  CvarEntry(const CvarEntry&) = delete;
+  CvarEntry& operator=(const CvarEntry&) = delete;
+  void Set(const std::string& text);
+
+  const std::string name;
   std::string value;
-  int flags = 0;
   bool registered = false;  // false for one a test set before any registration
+  cvar_t held{};            // its flags are the registration's
 };
 
 // Case-insensitive order: the engine finds cvars and commands ignoring case.
@@ -150,6 +177,15 @@ struct SimState {
   OpenMessage message;
   char authIds[kAuthIdBuffers][kAuthIdLength] = {};
   int nextAuthId = 0;
+  int nextUserId = 1;  // never reused within this server's life
+  // Info buffers: one per player slot (index = slot, sized once: the
+  // plugin may keep the pointers), the server's, and the empty one other
+  // entities answer.
+  std::vector<std::array<char, kInfoBufferLength>> infoBuffers;
+  std::array<char, kInfoBufferLength> serverInfo{};
+  char noInfo[1] = {};
+  char infoValues[kInfoValueBuffers][kInfoBufferLength] = {};
+  int nextInfoValue = 0;
   std::deque<QueuedCommand> clientCommandQueue;
 
   // ---- observations -----------------------------------------------------
@@ -194,6 +230,31 @@ struct SimState {
   void SetNetName(int slot, const std::string& name);
   int CountTeam(int team, int exceptSlot) const;
 
+  // ---- clients (clients.cpp) ----------------------------------------------
+  // The game's side of a team change: the team field and the "team" info
+  // key, nothing reported.
+  void SetTeamOf(int slot, int team);
+  // Sets `key` in the slot's info buffer; an empty value removes it.
+  void SetInfoKey(int slot, const std::string& key, const std::string& value);
+  // The "name" key: the name as the engine keeps it (31 characters at most).
+  void SetInfoName(int slot, const std::string& name);
+  // The value of `key` in an info buffer's text, "" when absent.
+  static std::string InfoValue(const char* buffer, const std::string& key);
+  // Counts `bytes` of reliable data to `slot` (`print`: pfnClientPrintf
+  // text).  False when his channel has overflowed in this frame (reported
+  // once a frame): the data is not sent.  The limit is enforced only in a
+  // frame that carries pfnClientPrintf text to him: messages and client
+  // commands count toward it, but alone they are left as they always were
+  // (each is bounded on its own, and benchmarks call the hooks thousands of
+  // times without a frame between).
+  bool SendReliable(int slot, std::size_t bytes, bool print = false);
+  // The end of a frame: what each channel carried has gone out.
+  void FlushReliable();
+
+  // ---- console variables (engine_table.cpp) -----------------------------
+  // The variable called `name`, created unregistered with "" when unknown.
+  CvarEntry& CvarNamed(const std::string& name);
+
   // ---- hooks (hooks.cpp) --------------------------------------------------
   void BeginHook();
   void EndHook(const char* name);
@@ -203,7 +264,8 @@ struct SimState {
   void HookClientDisconnect(edict_t* entity);
   // Returns the mres the plugin left (MRES_UNSET when it has no such hook).
   META_RES HookClientCommand(edict_t* entity);
-  META_RES HookClientUserInfoChanged(edict_t* entity, const std::string& name);
+  // Hands the plugin the client's own info buffer, as the engine does.
+  META_RES HookClientUserInfoChanged(edict_t* entity);
   void HookStartFrame();
 
   // ---- the game's part (game.cpp) ---------------------------------------
@@ -231,6 +293,12 @@ void EngWriteByte(int value);
 void EngWriteShort(int value);
 void EngWriteString(const char* text);
 
+// The engine's client entries (clients.cpp).
+void EngClientPrintf(edict_t* entity, PRINT_TYPE type, const char* text);
+char* EngGetInfoKeyBuffer(edict_t* entity);
+char* EngInfoKeyValue(char* buffer, char* key);
+int EngGetPlayerUserId(edict_t* entity);
+
 // Builds the tables (engine_table.cpp, metamod.cpp).
 void FillEngineTable(EngineTable& table);
 void FillTrapTable(HostFn* entries, int count, TrapTable which);
@@ -240,6 +308,9 @@ void FillMetamodUtils(mutil_funcs_t& utils);
 
 // vsnprintf into a buffer of `capacity` bytes; "" for a null format.
 std::string FormatInto(std::size_t capacity, const char* format, va_list args);
+
+// Moves every complete line of `pending` into `lines` (without line ends).
+void TakeLines(std::string& pending, std::vector<std::string>& lines);
 
 // Splits a command line into words as the engine's tokenizer does:
 // whitespace separates, double quotes group.

@@ -259,6 +259,167 @@ TEST_F(SimServerTest, EachServerLoadsAFreshPrivateCopy) {
   EXPECT_STREQ(Utils().pfnGetPluginPath(Plugin()), path.c_str());
 }
 
+TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
+  char team[] = "team";
+  char name[] = "name";
+  const int alice = Join("Alice", "STEAM_0:0:1", kMarines);
+  const int bot = server.ConnectBot("Botty");
+  ASSERT_NE(bot, 0);
+  EXPECT_EQ(server.Edict(bot)->v.flags & FL_FAKECLIENT, FL_FAKECLIENT);
+  EXPECT_STREQ(Engine().pfnGetPlayerAuthId(server.Edict(bot)), "BOT");
+
+  // The pointer to a client's buffer stays; its text follows every move,
+  // whether the game moves him on its own or answers his client command.
+  char* info = Engine().pfnGetInfoKeyBuffer(server.Edict(alice));
+  const struct {
+    int team;
+    const char* key;
+  } teams[] = {{kReadyRoom, ""},  {kAliens, "alien1team"}, {3, "marine2team"},
+               {4, "alien2team"}, {-1, "team-1"},          {kMarines, "marine1team"}};
+  for (const auto& t : teams) {
+    server.SetTeam(alice, t.team);
+    EXPECT_STREQ(Engine().pfnInfoKeyValue(info, team), t.key) << t.team;
+  }
+  char percentS[] = "%s";
+  Engine().pfnClientCommand(server.Edict(alice), percentS, "jointeamtwo\n");
+  server.Frame();
+  // A kept value is overwritten by later calls, as in the engine.
+  const char* kept = Engine().pfnInfoKeyValue(info, team);
+  EXPECT_STREQ(kept, "alien1team");
+  for (int i = 1; i < kelsim::detail::kInfoValueBuffers; ++i)
+    EXPECT_STREQ(Engine().pfnInfoKeyValue(info, name), "Alice");
+  EXPECT_STREQ(kept, "alien1team") << "not yet overwritten";
+  Engine().pfnInfoKeyValue(info, name);
+  EXPECT_STREQ(kept, "Alice");
+
+  char gamedir[] = "*gamedir";
+  char absent[] = "no_such_key";
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(Engine().pfnGetInfoKeyBuffer(nullptr), gamedir), "ns");
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(info, absent), "");
+  EXPECT_STREQ(Engine().pfnGetInfoKeyBuffer(server.Edict(0)), "");
+  // An info value holds neither backslashes nor quotes: a hostile name
+  // cannot forge a team.
+  const int forger = Join("x\\team\\alien1team\"", "STEAM_0:0:3", kMarines);
+  EXPECT_EQ(server.InfoKey(forger, "team"), "marine1team");
+  EXPECT_EQ(server.InfoKey(forger, "name"), "xteamalien1team");
+
+  // User ids: one per connection, from 1 on, never reused.
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), 1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(bot)), 2);
+  EXPECT_EQ(server.UserId(forger), 3);
+  server.Disconnect(alice);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), -1);
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(info, team), "") << "his info left with him";
+  ASSERT_EQ(server.Connect("Alice", "STEAM_0:0:1", alice), alice);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), 4);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(0)), -1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(nullptr), -1);
+  EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(20)), -1) << "never used";
+}
+
+TEST_F(SimServerTest, ClientPrintfReachesConnectedPlayersWithinTheirChannel) {
+  const int bob = Join("Bob", "STEAM_0:0:1");
+  const int bot = server.ConnectBot("Botty");
+  server.Frame();
+  server.ClearObservations();
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "100%s sure, ");
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "first\nsecond\nthird");
+  Engine().pfnClientPrintf(server.Edict(bob), print_center, "mid\n");
+  const kelsim::ClientLog& log = server.Client(bob);
+  EXPECT_EQ(log.console, (Strings{"100%s sure, first", "second"}));
+  EXPECT_EQ(log.consolePending, "third");
+  ASSERT_EQ(log.printed.size(), 3u);
+  EXPECT_EQ(log.printed[2].type, print_center);
+  EXPECT_EQ(log.printed[2].text, "mid\n");
+  Strings transcript;
+  for (const kelsim::Event& event : server.Events()) transcript.push_back(kelsim::Describe(event));
+  EXPECT_EQ(transcript, (Strings{"[Bob console] 100%s sure, first", "[Bob console] second",
+                                 "[Bob center print] mid"}));
+
+  // A bot and a slot without a client get nothing; the server console says so.
+  Engine().pfnClientPrintf(server.Edict(bot), print_console, "hello\n");
+  Engine().pfnClientPrintf(server.Edict(20), print_chat, "hello\n");
+  EXPECT_TRUE(server.Client(bot).printed.empty());
+  EXPECT_EQ(server.ConsoleLines(),
+            (Strings{"ClientPrintf: Botty is a fake client, nothing sent",
+                     "ClientPrintf: entity 20 is no connected client, nothing sent"}));
+
+  // 4,000 bytes a frame, the chat message included: the type byte, a length
+  // byte and 192 bytes of data, then each text with its type byte and end.
+  server.Frame();
+  server.ClearObservations();
+  SendText(bob, std::string(190, 'c'));
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, std::string(3804, 'x').c_str());
+  EXPECT_TRUE(server.HostErrors().empty()) << "exactly 4,000 bytes";
+  allowHostErrors = true;
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "y");
+  SendText(bob, "after the overflow");
+  ASSERT_EQ(server.HostErrors().size(), 1u);
+  EXPECT_NE(server.HostErrors()[0].find("(Bob) overflowed: 4003 bytes"), std::string::npos)
+      << server.HostErrors()[0];
+  EXPECT_EQ(server.Client(bob).consolePending.size(), 3804u) << "the y never arrived";
+  EXPECT_EQ(server.Client(bob).chat.size(), 1u);
+  server.Frame();
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, "z");
+  EXPECT_EQ(server.Client(bob).printed.size(), 2u) << "the next frame carries again";
+  EXPECT_EQ(server.HostErrors().size(), 1u);
+
+  Engine().pfnClientPrintf(server.Edict(bob), print_console, nullptr);
+  Engine().pfnClientPrintf(server.Edict(bob), static_cast<PRINT_TYPE>(3), "x");
+  EXPECT_EQ(server.HostErrors().size(), 3u);
+}
+
+// The cvar_t the engine holds, as a frame hook would keep and read it.
+TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) {
+  kelsim::SimServer server;
+  server.SetCvar("kel_handicapteam", "aliens");  // a server.cfg line before the plugin
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  enginefuncs_t& engine = kelsim::detail::g_state->engine.prefix;
+  const cvar_t* handicap = engine.pfnCVarGetPointer("kel_handicapteam");
+  ASSERT_NE(handicap, nullptr);
+  EXPECT_STREQ(handicap->string, "aliens");
+  EXPECT_EQ(handicap->flags, FCVAR_PROTECTED);
+  EXPECT_EQ(engine.pfnCVarGetPointer("no_such_variable"), nullptr);
+
+  server.ChangeMap();
+  const cvar_t* version = engine.pfnCVarGetPointer("MM_KEL_VERSION");
+  ASSERT_NE(version, nullptr);
+  EXPECT_STREQ(version->name, "mm_kel_version");
+  const struct {
+    const char* how;
+    void (*change)(kelsim::SimServer&, enginefuncs_t&);
+    const char* string;
+    float value;
+  } changes[] = {
+      {"as the plugin set it at the map start", [](kelsim::SimServer&, enginefuncs_t&) {}, "1.01e",
+       1.01f},
+      {"kelsim's cvar step",
+       [](kelsim::SimServer& s, enginefuncs_t&) { s.SetCvar("mm_kel_version", "2.5"); }, "2.5",
+       2.5f},
+      {"pfnCVarSetString",
+       [](kelsim::SimServer&, enginefuncs_t& e) { e.pfnCVarSetString("mm_kel_version", "-3"); },
+       "-3", -3.0f},
+      {"a text too long to stay inside the string object",
+       [](kelsim::SimServer& s, enginefuncs_t&) {
+         s.SetCvar("mm_kel_version", "7.0000000000000000000000000000000000000001");
+       },
+       "7.0000000000000000000000000000000000000001", 7.0f},
+      {"the next map start", [](kelsim::SimServer& s, enginefuncs_t&) { s.ChangeMap(); }, "1.01e",
+       1.01f},
+  };
+  for (const auto& c : changes) {
+    c.change(server, engine);
+    EXPECT_STREQ(version->string, c.string) << c.how;
+    EXPECT_FLOAT_EQ(version->value, c.value) << c.how;
+    EXPECT_EQ(engine.pfnCVarGetPointer("mm_kel_version"), version) << c.how;
+  }
+  // Unloaded and loaded again: the engine still holds the same record.
+  server.Unload();
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  EXPECT_EQ(engine.pfnCVarGetPointer("kel_handicapteam"), handicap);
+  EXPECT_TRUE(server.HostErrors().empty());
+}
+
 TEST_F(SimServerTest, TrapsNameTheEntryAndStopTheProcess) {
   // "fast" forks without exec: the i386 tests run under qemu-user, and a
   // machine without binfmt_misc cannot exec the test binary again

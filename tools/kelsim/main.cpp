@@ -91,6 +91,8 @@ class Runner {
 
  private:
   static void Print(float time, const std::string& text);
+  // A narration line that `expect` steps see, as they see events.
+  void Tell(const std::string& text);
   bool Slot(const std::string& name, int& slot, std::string& error) const;
   bool Expect(const kelsim::Step& step, bool wanted);
 
@@ -120,10 +122,16 @@ void Runner::Print(float time, const std::string& text) {
   }
 }
 
+void Runner::Tell(const std::string& text) {
+  Print(server_.Time(), "   -- " + text);
+  window_.push_back("-- " + text);
+}
+
 bool PerPlayer(kelsim::Event::Kind kind) {
   using Kind = kelsim::Event::Kind;
   return kind == Kind::Chat || kind == Kind::Hud || kind == Kind::PlayerChat ||
-         kind == Kind::ClientCommand;
+         kind == Kind::ClientCommand || kind == Kind::PrintConsole || kind == Kind::PrintCenter ||
+         kind == Kind::PrintChat;
 }
 
 // "everyone" when the slots are every connected player, else their names.
@@ -224,23 +232,32 @@ bool Runner::Run(const kelsim::Step& step, std::string& error) {
       error = "cannot copy " + from.string() + ": " + failed.message();
       return false;
     }
-  } else if (verb == "connect") {
+  } else if (verb == "connect" || verb == "connect-bot") {
+    const bool bot = verb == "connect-bot";
+    const std::size_t teamWord = bot ? 1 : 2;
     if (slots_.contains(a[0])) {
       error = "\"" + a[0] + "\" is already connected";
       return false;
     }
-    if (a.size() == 3 && !ParseTeam(a[2], team)) {
-      error = "bad team \"" + a[2] + "\"";
+    if (a.size() == teamWord + 1 && !ParseTeam(a[teamWord], team)) {
+      error = "bad team \"" + a[teamWord] + "\"";
       return false;
     }
-    slot = server_.Connect(a[0], a[1]);
+    slot = bot ? server_.ConnectBot(a[0]) : server_.Connect(a[0], a[1]);
     if (slot == 0) {
       error = "the server is full";
       return false;
     }
     slots_[a[0]] = slot;
-    Print(server_.Time(), "   -- " + a[0] + " is in slot " + std::to_string(slot));
+    Print(server_.Time(),
+          "   -- " + a[0] + " is in slot " + std::to_string(slot) + (bot ? ", a bot" : ""));
     if (team != 0) server_.SetTeam(slot, team);
+  } else if (verb == "userid") {
+    if (!Slot(a[0], slot, error)) return false;
+    Tell(a[0] + " has user id " + std::to_string(server_.UserId(slot)));
+  } else if (verb == "info") {
+    if (!Slot(a[0], slot, error)) return false;
+    Tell(a[0] + "'s info key " + a[1] + " is \"" + server_.InfoKey(slot, a[1]) + "\"");
   } else if (verb == "team") {
     if (!Slot(a[0], slot, error)) return false;
     if (!ParseTeam(a[1], team)) {

@@ -10,6 +10,7 @@
 //   values FILE [AS]        copy a player values file beside the plugin (as AS,
 //                           default player_values.txt); read at the next map
 //   connect NAME ID [TEAM]  a player joins (and goes to TEAM)
+//   connect-bot NAME [TEAM] a bot joins (auth id BOT, a fake client)
 //   team NAME TEAM          the game moves him: marines|aliens|readyroom|N
 //   kill NAME / respawn NAME
 //   say NAME TEXT...        a chat line; say_team NAME TEXT... for his team
@@ -19,6 +20,8 @@
 //   frames N                run N frames of 0.1 s
 //   rename OLD NEW          a name change
 //   leave NAME              the player disconnects
+//   userid NAME             print his user id (pfnGetPlayerUserId)
+//   info NAME KEY           print a key of his info buffer (e.g. team)
 //   seed N                  seed the C random generator (after a map start:
 //                           a map start that loads the values file reseeds)
 //   expect TEXT             a transcript line since the last expect holds TEXT

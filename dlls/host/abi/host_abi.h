@@ -107,6 +107,7 @@ enum : int {
 enum : int { SVC_TEMPENTITY = 23, TE_TEXTMESSAGE = 29 };
 enum : int { HUD_PRINTNOTIFY = 1, HUD_PRINTCONSOLE = 2, HUD_PRINTTALK = 3, HUD_PRINTCENTER = 4 };
 enum : int { FL_CLIENT = 1 << 3, FL_FAKECLIENT = 1 << 13, FL_KILLME = 1 << 30 };
+enum PRINT_TYPE : int { print_console = 0, print_center = 1, print_chat = 2 };
 enum : int { DEAD_NO = 0, DEAD_DYING = 1, DEAD_DEAD = 2, DEAD_RESPAWNABLE = 3 };
 enum : int { kMaxClients = 32 };
 enum : int {
@@ -144,10 +145,19 @@ struct enginefuncs_t {
   edict_t* (*pfnPEntityOfEntIndex)(int index);    // 72
   HostFn reserved_73_74[2];
   int (*pfnRegUserMsg)(const char* name, int size);  // 75
-  HostFn reserved_76_82[7];
+  HostFn reserved_76_79[4];
+  void (*pfnClientPrintf)(edict_t* ent, PRINT_TYPE type, const char* text);  // 80: not a format
+  HostFn reserved_81_82[2];
   const char* (*pfnCmd_Argv)(int i);  // 83
   int (*pfnCmd_Argc)(void);           // 84
-  HostFn reserved_85_139[55];
+  HostFn reserved_85_105[21];
+  char* (*pfnGetInfoKeyBuffer)(edict_t* ent);             // 106: null gives the server's
+  char* (*pfnInfoKeyValue)(char* infobuffer, char* key);  // 107: "" when absent
+  HostFn reserved_108_112[5];
+  int (*pfnGetPlayerUserId)(edict_t* ent);  // 113: -1 when no client
+  HostFn reserved_114_115[2];
+  cvar_t* (*pfnCVarGetPointer)(const char* name);  // 116: null when not registered
+  HostFn reserved_117_139[23];
   void (*pfnAddServerCommand)(char* name, void (*handler)(void));  // 140
   HostFn reserved_141_142[2];
   const char* (*pfnGetPlayerAuthId)(edict_t* ent);  // 143
@@ -363,11 +373,22 @@ static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnPEntityOfEntOffset) == 69);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnIndexOfEdict) == 71);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnPEntityOfEntIndex) == 72);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnRegUserMsg) == 75);
+static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnClientPrintf) == 80);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnCmd_Argv) == 83);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnCmd_Argc) == 84);
+static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnGetInfoKeyBuffer) == 106);
+static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnInfoKeyValue) == 107);
+static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnGetPlayerUserId) == 113);
+static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnCVarGetPointer) == 116);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnAddServerCommand) == 140);
 static_assert(KEL_ENTRY_INDEX(enginefuncs_t, pfnGetPlayerAuthId) == 143);
+static_assert(offsetof(enginefuncs_t, pfnClientPrintf) == 320);
+static_assert(offsetof(enginefuncs_t, pfnGetInfoKeyBuffer) == 424);
+static_assert(offsetof(enginefuncs_t, pfnInfoKeyValue) == 428);
+static_assert(offsetof(enginefuncs_t, pfnGetPlayerUserId) == 452);
+static_assert(offsetof(enginefuncs_t, pfnCVarGetPointer) == 464);
 static_assert(offsetof(enginefuncs_t, pfnGetPlayerAuthId) == 572);
+static_assert(sizeof(PRINT_TYPE) == 4);
 
 static_assert(sizeof(DLL_FUNCTIONS) == 200);
 static_assert(KEL_ENTRY_INDEX(DLL_FUNCTIONS, pfnSpawn) == 1);
