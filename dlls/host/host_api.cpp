@@ -30,6 +30,9 @@ char kPercentS[] = "%s";
 // as the library.  The manager registers copies of its own, so the plugin
 // reads and sets its variables by name, never through these.
 cvar_t g_cvarRecords[kConsoleVariableCount];
+// The engine's own record of each of the plugin's variables (the manager's
+// copy), whose value follows every change; null until registered.
+cvar_t* g_cvarPointers[kConsoleVariableCount] = {};
 static_assert(static_cast<int>(CvarRegistration::Server) == FCVAR_SERVER);
 static_assert(static_cast<int>(CvarRegistration::Protected) == FCVAR_PROTECTED);
 
@@ -54,6 +57,9 @@ void RegisterConsoleVariables() {
     cvar_t& record = g_cvarRecords[static_cast<std::size_t>(row.id)];
     record = cvar_t{row.name, row.defaultValue, static_cast<int>(row.registration), 0.0f, nullptr};
     if (g_engine.pfnCVarRegister) g_engine.pfnCVarRegister(&record);
+    if (g_engine.pfnCVarGetPointer) {
+      g_cvarPointers[static_cast<std::size_t>(row.id)] = g_engine.pfnCVarGetPointer(row.name);
+    }
   }
 }
 
@@ -70,6 +76,11 @@ const char* CvarString(Cvar variable) {
 float CvarFloat(Cvar variable) {
   if (!g_engine.pfnCVarGetFloat) return 0.0f;
   return g_engine.pfnCVarGetFloat(ConsoleVariableOf(variable).name);
+}
+
+float CvarValue(Cvar variable) {
+  const cvar_t* engineRecord = g_cvarPointers[static_cast<std::size_t>(variable)];
+  return engineRecord != nullptr ? engineRecord->value : 0.0f;
 }
 
 void SetCvarString(Cvar variable, const char* value) {
@@ -90,6 +101,25 @@ const char* CommandArg(int index) {
 void SendClientCommand(edict_t* player, const char* text) {
   if (player && g_engine.pfnClientCommand)
     g_engine.pfnClientCommand(player, kPercentS, NeverNull(text));
+}
+
+void ClientPrint(edict_t* player, const char* text) {
+  if (player && g_engine.pfnClientPrintf) {
+    g_engine.pfnClientPrintf(player, print_console, NeverNull(text));
+  }
+}
+
+int PlayerUserId(edict_t* player) {
+  if (!player || !g_engine.pfnGetPlayerUserId) return -1;
+  return g_engine.pfnGetPlayerUserId(player);
+}
+
+std::string PlayerInfoKey(edict_t* player, const char* key) {
+  if (!player || !g_engine.pfnGetInfoKeyBuffer || !g_engine.pfnInfoKeyValue) return std::string();
+  char* buffer = g_engine.pfnGetInfoKeyBuffer(player);
+  if (!buffer) return std::string();
+  // The engine's signature takes a mutable key; it only reads it.
+  return std::string(NeverNull(g_engine.pfnInfoKeyValue(buffer, const_cast<char*>(key))));
 }
 
 std::string PlayerAuthId(edict_t* player) {
@@ -149,6 +179,9 @@ int Team(const entvars_t* vars) { return vars ? vars->team : 0; }
 int DeadFlag(const entvars_t* vars) { return vars ? vars->deadflag : 0; }
 bool IsMarkedForRemoval(const entvars_t* vars) {
   return vars != nullptr && (vars->flags & FL_KILLME) != 0;
+}
+bool IsFakeClient(const entvars_t* vars) {
+  return vars != nullptr && (vars->flags & FL_FAKECLIENT) != 0;
 }
 
 void LogConsoleLine(const char* line) {

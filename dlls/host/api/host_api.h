@@ -23,6 +23,11 @@ const char* CvarString(Cvar variable);
 // Numeric value of a console variable; 0 when it is not set.
 float CvarFloat(Cvar variable);
 void SetCvarString(Cvar variable, const char* value);
+// The numeric value of one of the plugin's own variables, read through the
+// engine's cvar_t that pfnCVarGetPointer gave right after registration:
+// no lookup by name, so the frame hook may read it every frame.  0 when
+// the engine gave no such pointer, or for a variable not the plugin's own.
+float CvarValue(Cvar variable);
 
 // ---- engine functions ------------------------------------------------
 // Writes a finished text to the server log (at_logged, through "%s").
@@ -31,6 +36,16 @@ void LogToServerRaw(const char* text);
 const char* CommandArg(int index);
 // Makes the player's client run `text` as if typed (it ends in "\n").
 void SendClientCommand(edict_t* player, const char* text);
+// Prints `text` on the player's client console (pfnClientPrintf,
+// print_console); the text is not a format.  It travels on the client's
+// reliable channel, which holds a few kilobytes a frame: callers bound it.
+void ClientPrint(edict_t* player, const char* text);
+// The engine's user id of the player's connection; -1 when the entity is no
+// connected client.
+int PlayerUserId(edict_t* player);
+// The text of one key of the player's info buffer, copied at once (the
+// engine rotates the buffer behind it); "" when the key is absent.
+std::string PlayerInfoKey(edict_t* player, const char* key);
 // The player's authentication id, copied at once; "" when unknown.
 std::string PlayerAuthId(edict_t* player);
 int IndexOfEdict(const edict_t* entity);
@@ -62,6 +77,7 @@ const char* NetName(const entvars_t* vars);      // "" when absent
 int Team(const entvars_t* vars);                 // raw field; 0 when absent
 int DeadFlag(const entvars_t* vars);             // raw field; 0 when absent
 bool IsMarkedForRemoval(const entvars_t* vars);  // FL_KILLME
+bool IsFakeClient(const entvars_t* vars);        // FL_FAKECLIENT: a bot
 
 // Calls visit(slot, edict) for each player slot from 1 to maxClients (read
 // once) whose entity exists and is not free, in increasing order.  When
