@@ -68,11 +68,12 @@ int FreeSlot(detail::SimState& s, int wanted) {
 
 }  // namespace
 
-SimServer::SimServer(int maxClients) : impl_(new Impl(maxClients)) {}
+SimServer::SimServer(int maxClients) : impl_(new Impl(maxClients)) { detail::UseRealCalendar(); }
 
 SimServer::~SimServer() {
   Unload();
   delete impl_;
+  detail::UseRealCalendar();
 }
 
 bool SimServer::Load(const std::string& pluginPath, PLUG_LOADTIME now) {
@@ -97,6 +98,7 @@ void SimServer::Frame(float dt) {
   detail::SimState& s = *impl_;
   s.clock += dt;
   s.globals.time = static_cast<float>(s.clock);
+  detail::AdvanceCalendar(dt);
   // The clients' commands arrive before the game's frame runs.
   s.ProcessClientCommands();
   s.HookStartFrame();
@@ -119,6 +121,20 @@ void SimServer::ProcessClientCommands() { impl_->ProcessClientCommands(); }
 // does for its session, and callers reach it through their server.
 // NOLINTNEXTLINE(readability-convert-member-functions-to-static)
 void SimServer::SeedRandom(unsigned seed) { std::srand(seed); }
+
+// The calendar is the process's, as time() is: these are members because a
+// server's session owns it while it runs (one SimServer at a time).
+// NOLINTBEGIN(readability-convert-member-functions-to-static)
+void SimServer::SetCalendarTime(long long secondsSinceEpoch) {
+  detail::SetCalendar(secondsSinceEpoch);
+}
+void SimServer::AdvanceCalendarTime(double seconds) {
+  if (!detail::CalendarSet()) detail::SetCalendar(detail::CalendarNow());
+  detail::AdvanceCalendar(seconds);
+}
+void SimServer::UseRealCalendarTime() { detail::UseRealCalendar(); }
+long long SimServer::CalendarTime() const { return detail::CalendarNow(); }
+// NOLINTEND(readability-convert-member-functions-to-static)
 
 int SimServer::Connect(const std::string& name, const std::string& authId, int slot) {
   const int chosen = FreeSlot(*impl_, slot);

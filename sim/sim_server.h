@@ -146,6 +146,21 @@ class SimServer {
   // this makes its random choices repeatable.
   void SeedRandom(unsigned seed);
 
+  // ---- calendar time ----------------------------------------------------
+  // The calendar clock the plugin reads through time(): the simulated server
+  // defines time() for its whole process, in front of the C library's.  Each
+  // SimServer starts on the real clock; once set, the calendar stands still
+  // except that every Frame(dt) moves it on by dt (a map change leaves it
+  // alone), so the host clock and the calendar pass together.
+  void SetCalendarTime(long long secondsSinceEpoch);
+  // Moves a set calendar on (or back, for a negative `seconds`); the real
+  // clock is fixed at its current second first.
+  void AdvanceCalendarTime(double seconds);
+  // Back to the real clock.
+  void UseRealCalendarTime();
+  // What time() answers now.
+  long long CalendarTime() const;
+
   // ---- players ----------------------------------------------------------
   // Connects a player into a free slot (or `slot`), sets up his game object
   // and reports his user information.  Returns the slot, or 0.  Slots never

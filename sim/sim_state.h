@@ -299,6 +299,14 @@ char* EngGetInfoKeyBuffer(edict_t* entity);
 char* EngInfoKeyValue(char* buffer, char* key);
 int EngGetPlayerUserId(edict_t* entity);
 
+// The calendar clock time() gives in this process (calendar.cpp): the real
+// clock until set; once set, it advances only when told.
+void SetCalendar(long long seconds);
+void AdvanceCalendar(double seconds);  // nothing while the real clock runs
+void UseRealCalendar();
+bool CalendarSet();
+long long CalendarNow();
+
 // Builds the tables (engine_table.cpp, metamod.cpp).
 void FillEngineTable(EngineTable& table);
 void FillTrapTable(HostFn* entries, int count, TrapTable which);

@@ -2,6 +2,9 @@
 // with, reproduced so that the plugin's tests can catch a plugin that does
 // not.  These reach into the simulator's tables directly (sim_state.h) to call
 // the engine and manager entries the way a careless plugin might.
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -257,6 +260,30 @@ TEST_F(SimServerTest, EachServerLoadsAFreshPrivateCopy) {
   EXPECT_EQ(path.rfind(server.PluginDirectory() + "/", 0), 0u) << path;
   EXPECT_NE(path, kelsim_test::PluginLibraryPath());
   EXPECT_STREQ(Utils().pfnGetPluginPath(Plugin()), path.c_str());
+}
+
+// The plugin reads calendar time through the C library's time(); the
+// simulated server's own time() answers it.  A map start that loads the
+// values file seeds the C generator with that time, which shows here.
+TEST_F(SimServerTest, TheCalendarThePluginReadsIsTheServers) {
+  constexpr long long kSet = 1'234'567'890;
+  server.SetCalendarTime(kSet);
+  server.Frame(0.5f);
+  server.Frame(0.6f);
+  server.ChangeMap();  // the host clock restarts; the calendar runs on
+  EXPECT_EQ(server.CalendarTime(), kSet + 1);
+  EXPECT_EQ(std::time(nullptr), kSet + 1);
+
+  std::ofstream(server.PluginDirectory() + "/player_values.txt") << "STEAM_0:0:1,100\n";
+  server.ChangeMap();
+  const int drawnAfterTheMapStart = std::rand();
+  std::srand(static_cast<unsigned>(kSet + 1));
+  EXPECT_EQ(drawnAfterTheMapStart, std::rand());
+
+  server.AdvanceCalendarTime(-2.0);
+  EXPECT_EQ(server.CalendarTime(), kSet - 1);
+  server.UseRealCalendarTime();
+  EXPECT_GT(server.CalendarTime(), kSet + 1'000'000);
 }
 
 TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {

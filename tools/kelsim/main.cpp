@@ -301,6 +301,14 @@ bool Runner::Run(const kelsim::Step& step, std::string& error) {
     if (!Slot(a[0], slot, error)) return false;
     server_.Disconnect(slot);
     slots_.erase(a[0]);
+  } else if (verb == "calendar") {
+    const bool forward = !a[0].empty() && a[0][0] == '+';
+    if (forward ? !ParseSeconds(a[0].substr(1), seconds) : !ParseInt(a[0], number) || number < 0) {
+      error = "bad calendar time \"" + a[0] + "\"";
+      return false;
+    }
+    forward ? server_.AdvanceCalendarTime(seconds) : server_.SetCalendarTime(number);
+    Tell("the calendar reads " + std::to_string(server_.CalendarTime()));
   } else if (verb == "seed") {
     if (!ParseInt(a[0], number) || number < 0) {
       error = "bad seed \"" + a[0] + "\"";

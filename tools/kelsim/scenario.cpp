@@ -18,7 +18,7 @@ constexpr Arity kVerbs[] = {
     {"say", 2, -1},       {"say_team", 2, -1}, {"cmd", 2, -1},        {"console", 1, -1},
     {"wait", 1, 1},       {"frames", 1, 1},    {"rename", 2, 2},      {"leave", 1, 1},
     {"seed", 1, 1},       {"expect", 1, -1},   {"expect-not", 1, -1}, {"connect-bot", 1, 2},
-    {"userid", 1, 1},     {"info", 2, 2},
+    {"userid", 1, 1},     {"info", 2, 2},      {"calendar", 1, 1},
 };
 
 const Arity* FindVerb(const std::string& verb) {

@@ -24,6 +24,9 @@
 //   info NAME KEY           print a key of his info buffer (e.g. team)
 //   seed N                  seed the C random generator (after a map start:
 //                           a map start that loads the values file reseeds)
+//   calendar SECONDS        set the calendar clock (time()) to SECONDS since
+//                           1970; calendar +SECONDS moves it on.  Once set,
+//                           every frame moves it on with the host clock
 //   expect TEXT             a transcript line since the last expect holds TEXT
 //   expect-not TEXT         no transcript line since the last expect holds TEXT
 //
