@@ -14,6 +14,10 @@ enum class Cvar {
   Version,           // mm_kel_version: the plugin's version, set back at every map start
   HandicapTeam,      // kel_handicapteam: "marines" or "aliens" count one extra player
   PlayerValuesFile,  // kel_playervaluesfile: the values file, beside the library
+  AutoBalance,       // kel_autobalance: seconds one side stays ahead before the move arms; 0 off
+  Immunity,          // kel_immunity: above 0, operators are never sent at death
+  SwitchCooldown,    // kel_switchcooldown: seconds a moved player is not sent at death again
+  LogActions,        // kel_logactions: above 0, standard log lines for commands and moves
   ServerOps,         // mp_serverops: the operators' ids (the server's own)
   DisableNotice,     // qvd_disable_notice: above 0, no chat notices (the server's own)
 };
@@ -39,6 +43,10 @@ inline constexpr ConsoleVariable kConsoleVariables[] = {
     {"kel_handicapteam", "none", Cvar::HandicapTeam, CvarRegistration::Protected},
     {"kel_playervaluesfile", "player_values.txt", Cvar::PlayerValuesFile,
      CvarRegistration::Protected},
+    {"kel_autobalance", "0", Cvar::AutoBalance, CvarRegistration::Plain},
+    {"kel_immunity", "0", Cvar::Immunity, CvarRegistration::Plain},
+    {"kel_switchcooldown", "0", Cvar::SwitchCooldown, CvarRegistration::Plain},
+    {"kel_logactions", "0", Cvar::LogActions, CvarRegistration::Plain},
     {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs},
     {"qvd_disable_notice", "", Cvar::DisableNotice, CvarRegistration::NotOurs},
 };

@@ -1,0 +1,64 @@
+// The game's standard server log lines, the form that log readers and stats
+// sites parse: a player is written "NAME<UID><AUTHID><TEAM>", an event of
+// his as `"…" triggered "ACTION"`, an event of the server itself as
+// `World triggered "ACTION"`, each with an optional ` (KEY "VALUE")`.  The
+// engine adds its "L date - time: " prefix; a line here is what follows it,
+// ended by "\n".
+//
+// Every text in a line may come from a player (his name, the word he typed)
+// and is cleaned and bounded before it is written, so that no text can end
+// a field early, start a line of its own or be read as a format.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "reply.h"
+
+struct edict_t;
+
+// Who a line is about: a player's name, user id, authentication id and team
+// (the game's `team` info key, "" in the ready room).
+struct LogSubject {
+  std::string_view name;
+  int userId = 0;
+  std::string_view authId;
+  std::string_view team;
+};
+
+// The server console, as the game's own log writes it when it acts.
+inline constexpr LogSubject kServerConsoleSubject{"Console", 0, "Console", "Console"};
+
+// Each text field is cut to this many bytes (at a UTF-8 character's start),
+// so a line stays far below the log buffer's 1023 characters.
+inline constexpr std::size_t kLogFieldMaxBytes = 63;
+
+// A text as a log line may hold it: '"' becomes '\'', every control
+// character (a line end among them) becomes ' ', and the result is cut to
+// kLogFieldMaxBytes.
+std::string LogFieldText(std::string_view text);
+
+// `"NAME<UID><AUTHID><TEAM>" triggered "ACTION"`, then ` (KEY "VALUE")` when
+// `key` is not empty, then "\n"; every text through LogFieldText.
+std::string PlayerTriggeredLine(const LogSubject& who, std::string_view action,
+                                std::string_view key = {}, std::string_view value = {});
+// `World triggered "ACTION"`, with the same optional property and line end.
+std::string WorldTriggeredLine(std::string_view action, std::string_view key = {},
+                               std::string_view value = {});
+
+// A world event, always written (the plugin's own decisions, such as arming
+// the death-time move by itself).
+void LogWorldTriggered(std::string_view action, std::string_view key = {},
+                       std::string_view value = {});
+
+// kel_logactions above 0: the commands and moves below are logged.
+bool ActionLogOn();
+// While ActionLogOn: a line about `player` as the host knows him now (net
+// name, user id, auth id, team info key).  Nothing for a null player.
+void LogPlayerAction(edict_t* player, std::string_view action, std::string_view key = {},
+                     std::string_view value = {});
+// While ActionLogOn: a line about whoever gave a command; the server
+// console is written as the game writes it, "Console<0><Console><Console>".
+void LogCallerAction(const CommandCaller& caller, std::string_view action,
+                     std::string_view key = {}, std::string_view value = {});
