@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "balance_protection.h"
 #include "bounded_text.h"
 #include "chat.h"
 #include "host_api.h"
 #include "hud_text.h"
 #include "operators.h"
+#include "standard_log.h"
 
 namespace {
 
@@ -26,7 +28,19 @@ constexpr int kHighestTrackedSlot = kMaxRosterSlot;
 // so only the distance between the two times is meaningful.
 bool LongerAgoThan(float now, float then, float seconds) { return std::fabs(now - then) > seconds; }
 
-constinit BalanceWatch g_watch({HostApi::Time, TeamHeadcount, NotifyOperators});
+// Read every frame while a side is ahead: through the engine's own record,
+// never a lookup by name.
+float AutoBalanceSeconds() { return HostApi::CvarValue(Cvar::AutoBalance); }
+
+// The plugin acting on its own leaves a line in the log whatever
+// kel_logactions says.
+void LogAutoBalanceArming(Balance ahead) {
+  LogWorldTriggered("kel_autobalance", "team",
+                    ahead == Balance::MarinesAhead ? "marines" : "aliens");
+}
+
+constinit BalanceWatch g_watch({HostApi::Time, TeamHeadcount, NotifyOperators, AutoBalanceSeconds,
+                                LogAutoBalanceArming});
 
 }  // namespace
 
@@ -61,6 +75,9 @@ void BalanceWatch::MapStart(Handicap handicap) {
   std::fill(std::begin(aliveSeen_), std::end(aliveSeen_), true);
   SetFlag(kArmed, false);
   handicap_ = handicap;
+  // The count's start is a time on the old map's clock, which the new one
+  // does not continue; and the move it may have armed is off now.
+  if (state_ != Balance::Even) StartAutoBalanceCount();
 }
 
 void BalanceWatch::Refresh(TeamId leaving) {
@@ -77,15 +94,20 @@ void BalanceWatch::Store(Balance next) {
   if (previous == Balance::Even && next != Balance::Even) {
     SetFlag(kNoticePending, true);
     imbalanceSince_ = senses_.now();
+    StartAutoBalanceCount();
   } else if (previous != Balance::Even && next == Balance::Even) {
     SetFlag(kNoticePending, false);
     SetFlag(kArmed, false);
+    SetFlag(kAutoBalanceCounting, false);
+  } else if (previous != next) {
+    StartAutoBalanceCount();  // the other side is ahead now
   }
 }
 
 // Kept out of line so that the frame step stays one test when idle.
 [[gnu::noinline]] void BalanceWatch::FrameWork() {
   if (NoticePending()) NoticeCheck();
+  if (AutoBalanceCounting()) AutoBalanceCheck();
   if (Armed()) DeathMoveScan();
 }
 
@@ -104,6 +126,26 @@ void BalanceWatch::NoticeCheck() {
   // Also when the refresh found the teams even: the check has fired.
   SetFlag(kNoticePending, false);
   lastNoticeTime_ = now;
+}
+
+void BalanceWatch::StartAutoBalanceCount() {
+  sideAheadSince_ = senses_.now();
+  SetFlag(kAutoBalanceCounting, true);
+}
+
+void BalanceWatch::AutoBalanceCheck() {
+  if (!senses_.autoBalanceSeconds) return;
+  const float seconds = senses_.autoBalanceSeconds();
+  const auto due = [&] { return senses_.now() - sideAheadSince_ >= seconds; };
+  if (!(seconds > 0.0f) || !due()) return;
+  // The last refresh may be stale, as before an operator notice.  Even now,
+  // or the other side ahead, ends this count or starts a new one.
+  Refresh();
+  if (!AutoBalanceCounting() || !due()) return;
+  SetFlag(kAutoBalanceCounting, false);
+  if (Armed()) return;  // an operator's kel came first
+  if (senses_.autoBalanceArming) senses_.autoBalanceArming(state_);
+  ArmDeathMove(CommandCaller::ServerConsole());
 }
 
 void BalanceWatch::SnapshotAlive() {
@@ -126,6 +168,13 @@ void BalanceWatch::DeathMoveScan() {
       return;
     }
     if (!aliveSeen_[slot]) return;  // this death was handled already
+    // A spared player's death counts as handled: taken at a later frame
+    // while still lying dead (immunity switched off, his cooldown over), he
+    // would go for a death the move has passed over.
+    if (SparedFromBalanceMove(entity)) {
+      aliveSeen_[slot] = false;
+      return;
+    }
 
     Refresh();
     if (state_ == Balance::Even) return;
@@ -136,6 +185,7 @@ void BalanceWatch::DeathMoveScan() {
     const std::string name = HostApi::NetName(vars);
     NoticeAll(FormatBounded(256, "%s died -- sent to the Ready Room for balance\n", name.c_str()),
               kChatArea);
+    RecordBalanceMove(entity);
     aliveSeen_[slot] = false;
   });
 }

@@ -1,5 +1,7 @@
 // The balance watch: the balance rule, the operator notices about a lasting
-// imbalance, and the death-time move armed by `kel`.
+// imbalance, the death-time move armed by `kel`, and autobalance, which arms
+// that move by itself once one side has stayed ahead for kel_autobalance
+// seconds.
 //
 // One object holds all of it and lives as long as the library; it is
 // touched only on the server thread, inside host callbacks.  The map start
@@ -30,12 +32,17 @@ Handicap HandicapFromText(const char* text);
 TeamId TeamAhead(Balance balance);
 
 // What the watch reads and does outside itself: the host clock, the team
-// headcounts and the operators' screens.  The plugin's watch uses the live
-// server; tests give their own.
+// headcounts, the operators' screens and autobalance's setting and log.
+// The plugin's watch uses the live server; tests give their own.  Without
+// the autobalance senses, autobalance is off.
 struct BalanceSenses {
   float (*now)();
   int (*headcount)(TeamId team);
   void (*notifyOperators)(const std::string& text);
+  // kel_autobalance: the seconds one side must stay ahead; 0 or less is off.
+  float (*autoBalanceSeconds)() = nullptr;
+  // Told, with the side ahead, right before autobalance arms the move.
+  void (*autoBalanceArming)(Balance ahead) = nullptr;
 };
 
 class BalanceWatch {
@@ -43,15 +50,20 @@ class BalanceWatch {
   explicit constexpr BalanceWatch(const BalanceSenses& senses) : senses_(senses) {}
 
   // Map start: every AliveSeen set, the move disarmed, `handicap` taken.
-  // The balance state and the notice timing carry over.
+  // The balance state and the notice timing carry over.  Autobalance counts
+  // afresh from the new map's clock (which restarts with every map) when
+  // the teams are uneven, and may arm the disarmed move again.
   void MapStart(Handicap handicap);
   // RefreshBalance: the rule over the current headcounts, the player who is
   // leaving (his team `leaving`, or kNoTeam) left out.  Going from even to
   // uneven sets the pending notice and stamps the time; going from uneven
   // to even clears the pending notice and disarms the death-time move.
+  // Going uneven or changing sides starts autobalance's count; going even
+  // ends it.
   void Refresh(TeamId leaving = kNoTeam);
-  // The pfnStartFrame work: the notice check, then the death-time move's
-  // scan while armed.  While nothing is pending or armed it costs one test.
+  // The pfnStartFrame work: the notice check, autobalance's check while
+  // uneven, then the death-time move's scan while armed.  While the teams
+  // are even and nothing is armed it costs one test.
   void FrameStep() {
     if (frameWork_ != 0) [[unlikely]] {
       FrameWork();
@@ -66,13 +78,16 @@ class BalanceWatch {
   Handicap HandicapTeam() const { return handicap_; }
   bool Armed() const { return (frameWork_ & kArmed) != 0; }
   bool NoticePending() const { return (frameWork_ & kNoticePending) != 0; }
+  // The same side is ahead and autobalance has not armed the move for it.
+  bool AutoBalanceCounting() const { return (frameWork_ & kAutoBalanceCounting) != 0; }
 
  private:
   // The flags the frame step acts on, in one byte, so that an idle frame
   // tests them at once.
   enum : uint8_t {
-    kNoticePending = 1,  // an imbalance began and no notice check fired for it yet
-    kArmed = 2,          // the death-time move is on
+    kNoticePending = 1,        // an imbalance began and no notice check fired for it yet
+    kArmed = 2,                // the death-time move is on
+    kAutoBalanceCounting = 4,  // a side is ahead since sideAheadSince_, not acted on yet
   };
   void SetFlag(uint8_t flag, bool on) {
     frameWork_ = static_cast<uint8_t>(on ? frameWork_ | flag : frameWork_ & ~flag);
@@ -82,6 +97,13 @@ class BalanceWatch {
   // An imbalance lasting more than 15 s, and more than 60 s since the check
   // last fired: refresh, tell the operators if still uneven, and fire.
   void NoticeCheck();
+  // Starts autobalance's count at the current time.
+  void StartAutoBalanceCount();
+  // Once the same side has been ahead for kel_autobalance seconds (and it
+  // is above 0): refresh, and if that side is still ahead, arm the move as
+  // `kel` from the server console does, unless it is armed already.  Acts
+  // once per count.
+  void AutoBalanceCheck();
   // Records, for every present player in slots 1..32, whether he is alive.
   void SnapshotAlive();
   // One pass, highest slot first: every player of the larger team who has
@@ -96,6 +118,7 @@ class BalanceWatch {
   uint8_t frameWork_ = 0;
   float imbalanceSince_ = 0.0f;  // host time the teams last went uneven
   float lastNoticeTime_ = 0.0f;  // host time the notice check last fired
+  float sideAheadSince_ = 0.0f;  // host time autobalance's count started
   bool aliveSeen_[kSlotTableSize] = {};
 };
 

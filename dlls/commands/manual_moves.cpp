@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "balance_protection.h"
 #include "balance_watch.h"
 #include "bounded_text.h"
 #include "chat.h"
@@ -33,6 +34,7 @@ void MoveLastOf(const CommandCaller& caller, TeamId team) {
                           last.name.c_str()),
             kChatArea);
   HostApi::SendClientCommand(player, "readyroom\n");
+  RecordBalanceMove(player);
 }
 
 }  // namespace

@@ -140,4 +140,114 @@ TEST(BalanceWatchTimeline, EvenTeamsDisarmAndClearThePendingNotice) {
   EXPECT_FALSE(watch.Armed());
 }
 
+// ---- autobalance ----------------------------------------------------------
+
+float g_autoBalance = 0.0f;
+std::vector<std::string> g_armings;
+
+float AutoBalanceSeconds() { return g_autoBalance; }
+void Arming(Balance ahead) {
+  g_armings.push_back(ahead == Balance::MarinesAhead ? "marines" : "aliens");
+}
+
+// One step of an autobalance timeline: as Step, plus kel_autobalance's value
+// and the side autobalance arms the move for in that step ("" for none).
+struct AutoStep {
+  float time;
+  int marines, aliens;
+  enum { Refresh, Frame, MapChange, Kel } what;
+  float autoBalance;
+  std::string arms;
+};
+
+void PlayAuto(const std::vector<AutoStep>& steps, const char* story) {
+  BalanceWatch watch({Now, Headcount, Notify, AutoBalanceSeconds, Arming});
+  watch.MapStart(Handicap::None);
+  for (const AutoStep& step : steps) {
+    g_now = step.time;
+    g_marines = step.marines;
+    g_aliens = step.aliens;
+    g_autoBalance = step.autoBalance;
+    g_armings.clear();
+    if (step.what == AutoStep::Refresh) watch.Refresh();
+    if (step.what == AutoStep::Frame) watch.FrameStep();
+    if (step.what == AutoStep::MapChange) watch.MapStart(Handicap::None);
+    if (step.what == AutoStep::Kel) watch.ArmDeathMove(CommandCaller::ServerConsole());
+    const std::vector<std::string> expected =
+        step.arms.empty() ? std::vector<std::string>{} : std::vector<std::string>{step.arms};
+    EXPECT_EQ(g_armings, expected) << story << ", at " << step.time;
+    if (!step.arms.empty()) {
+      EXPECT_TRUE(watch.Armed()) << story << ", at " << step.time;
+    }
+  }
+}
+
+TEST(AutoBalanceTimeline, ArmsOnceTheSameSideHasBeenAheadLongEnough) {
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {129.9f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {130.0f, 6, 4, AutoStep::Frame, 30.0f, "marines"},
+            {130.1f, 6, 4, AutoStep::Frame, 30.0f, ""},  // once per count
+            {500.0f, 6, 4, AutoStep::Frame, 30.0f, ""}},
+           "a lasting imbalance");
+
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {120.0f, 4, 6, AutoStep::Refresh, 30.0f, ""},  // the other side ahead: a new count
+            {130.0f, 4, 6, AutoStep::Frame, 30.0f, ""},
+            {150.0f, 4, 6, AutoStep::Frame, 30.0f, "aliens"}},
+           "a change of sides starts the count again");
+
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {110.0f, 5, 4, AutoStep::Refresh, 30.0f, ""},
+            {115.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {130.0f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {145.0f, 6, 4, AutoStep::Frame, 30.0f, "marines"}},
+           "even teams end the count");
+
+  // The count's own refresh sees what no user-information change reported.
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {130.0f, 5, 4, AutoStep::Frame, 30.0f, ""},
+            {200.0f, 6, 4, AutoStep::Frame, 30.0f, ""}},
+           "teams even at the check");
+}
+
+TEST(AutoBalanceTimeline, OffAtZeroAndCountingFromWhenTheSideWentAhead) {
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 0.0f, ""},
+            {200.0f, 6, 4, AutoStep::Frame, 0.0f, ""},
+            {201.0f, 6, 4, AutoStep::Frame, -30.0f, ""},
+            {202.0f, 6, 4, AutoStep::Frame, 120.0f, ""},  // ahead for 102 s only
+            {220.0f, 6, 4, AutoStep::Frame, 120.0f, "marines"}},
+           "switched on during an imbalance");
+
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {110.0f, 6, 4, AutoStep::Kel, 30.0f, ""},
+            {130.0f, 6, 4, AutoStep::Frame, 30.0f, ""}},
+           "an operator's kel came first");
+}
+
+// The host clock restarts with every map: the count starts again on the new
+// map's clock, and the map start's disarming is undone once it is due.
+TEST(AutoBalanceTimeline, AMapChangeStartsTheCountAgain) {
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {120.0f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {1.0f, 6, 4, AutoStep::MapChange, 30.0f, ""},
+            {20.0f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {31.0f, 6, 4, AutoStep::Frame, 30.0f, "marines"}},
+           "a map change during the count");
+
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {130.0f, 6, 4, AutoStep::Frame, 30.0f, "marines"},
+            {1.0f, 6, 4, AutoStep::MapChange, 30.0f, ""},
+            {31.0f, 6, 4, AutoStep::Frame, 30.0f, "marines"}},
+           "a map change after the move was armed");
+
+  BalanceWatch watch({Now, Headcount, Notify, AutoBalanceSeconds, Arming});
+  watch.MapStart(Handicap::None);
+  g_now = 1.0f;
+  g_marines = 5;
+  g_aliens = 5;
+  watch.Refresh();
+  watch.MapStart(Handicap::None);
+  EXPECT_FALSE(watch.AutoBalanceCounting()) << "even teams: nothing to count at a map start";
+}
+
 }  // namespace

@@ -1,0 +1,76 @@
+#include "balance_protection.h"
+
+#include <cmath>
+
+#include "host_api.h"
+#include "operators.h"
+
+namespace {
+
+SwitchCooldowns g_cooldowns;
+
+// A bot's id is "BOT", shared by every bot: a record under it would hold
+// back all of them for the move of one.
+bool RecordsKeptFor(edict_t* player) {
+  return player != nullptr && !HostApi::IsFakeClient(HostApi::EdictVars(player));
+}
+
+}  // namespace
+
+std::size_t SwitchCooldowns::IndexOf(std::string_view authId) const {
+  for (std::size_t i = 0; i < kCapacity; ++i) {
+    if (!entries_[i].authId.empty() && entries_[i].authId == authId) return i;
+  }
+  return kCapacity;
+}
+
+std::size_t SwitchCooldowns::IndexToTake() const {
+  std::size_t oldest = 0;
+  for (std::size_t i = 0; i < kCapacity; ++i) {
+    if (entries_[i].authId.empty()) return i;
+    if (entries_[i].movedAt < entries_[oldest].movedAt) oldest = i;
+  }
+  return oldest;
+}
+
+void SwitchCooldowns::Record(std::string_view authId, long long now) {
+  if (authId.empty() || authId.size() > kMaxIdBytes) return;
+  std::size_t index = IndexOf(authId);
+  if (index == kCapacity) {
+    index = IndexToTake();
+    entries_[index].authId.assign(authId);  // keeps its capacity when reused
+  }
+  entries_[index].movedAt = now;
+}
+
+bool SwitchCooldowns::CoolingDown(std::string_view authId, long long now,
+                                  double cooldownSeconds) const {
+  if (!(cooldownSeconds > 0.0) || authId.empty()) return false;
+  const std::size_t index = IndexOf(authId);
+  if (index == kCapacity) return false;
+  const double distance =
+      std::fabs(static_cast<double>(now) - static_cast<double>(entries_[index].movedAt));
+  return distance < cooldownSeconds;
+}
+
+void SwitchCooldowns::Clear() {
+  for (Entry& entry : entries_) {
+    entry.authId.clear();
+    entry.movedAt = 0;
+  }
+}
+
+bool SparedFromBalanceMove(edict_t* player) {
+  if (HostApi::CvarValue(Cvar::Immunity) > 0.0f && IsServerOperator(player)) return true;
+  const float cooldown = HostApi::CvarValue(Cvar::SwitchCooldown);
+  if (!(cooldown > 0.0f) || !RecordsKeptFor(player)) return false;
+  return g_cooldowns.CoolingDown(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds(),
+                                 cooldown);
+}
+
+void RecordBalanceMove(edict_t* player) {
+  if (!RecordsKeptFor(player)) return;
+  g_cooldowns.Record(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds());
+}
+
+SwitchCooldowns& TheSwitchCooldowns() { return g_cooldowns; }

@@ -1,0 +1,64 @@
+// Who the death-time move leaves alone: operators while kel_immunity is on
+// ("immunity"), and players the plugin moved a short while ago while
+// kel_switchcooldown is on ("switch cooldown").
+//
+// Moves made by the death-time move and by movelast are recorded whatever
+// the variables say, so that switching the cooldown on counts the moves
+// made before.  The record is kept by calendar time, which, unlike the host
+// clock, runs on across map changes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+struct edict_t;
+
+// The calendar second of the last move of each player, by authentication
+// id, in a table of fixed size.
+class SwitchCooldowns {
+ public:
+  // Room for every player of a full server and as many who left.
+  static constexpr std::size_t kCapacity = 64;
+  // Longer ids are no authentication id the engine gives; they are not
+  // recorded.
+  static constexpr std::size_t kMaxIdBytes = 63;
+
+  // Records a move of `authId` at calendar second `now`.  A recorded id takes
+  // the new time; a new one takes a free entry or, when none is free, the
+  // entry of the oldest move (an expired one whenever any has expired).
+  // Empty ids (no authenticated player) and over-long ones are not recorded.
+  void Record(std::string_view authId, long long now);
+  // True when `authId` was recorded less than `cooldownSeconds` from `now`.
+  // The distance counts either way, so a calendar set back cannot make a
+  // record last longer than the cooldown's length past its setting.  False
+  // for a cooldown of 0 or less (or NaN) and for an empty id.
+  bool CoolingDown(std::string_view authId, long long now, double cooldownSeconds) const;
+  // Forgets every move.
+  void Clear();
+
+ private:
+  struct Entry {
+    std::string authId;  // "" for a free entry
+    long long movedAt = 0;
+  };
+  // The entry recording `authId`, or kCapacity when none does.
+  std::size_t IndexOf(std::string_view authId) const;
+  // A free entry, or the one of the oldest move when none is free.
+  std::size_t IndexToTake() const;
+
+  std::array<Entry, kCapacity> entries_{};
+};
+
+// True when the death-time move is to leave `player` alone now: he is an
+// operator (whole id in mp_serverops) while kel_immunity is above 0, or he
+// is cooling down while kel_switchcooldown is above 0.  Bots share one id
+// and are never cooling down.
+bool SparedFromBalanceMove(edict_t* player);
+// Records a move of `player` by the plugin (the death-time move, movelast)
+// at the current calendar second; bots and players without an id are not
+// recorded.
+void RecordBalanceMove(edict_t* player);
+// The plugin's one table of moves.
+SwitchCooldowns& TheSwitchCooldowns();
