@@ -186,6 +186,7 @@ void BalanceWatch::DeathMoveScan() {
     NoticeAll(FormatBounded(256, "%s died -- sent to the Ready Room for balance\n", name.c_str()),
               kChatArea);
     RecordBalanceMove(entity);
+    LogPlayerAction(entity, "kel_deathmove");
     aliveSeen_[slot] = false;
   });
 }

@@ -2,6 +2,7 @@
 
 #include "host_api.h"
 #include "operators.h"
+#include "standard_log.h"
 
 namespace {
 
@@ -28,12 +29,14 @@ bool NamesWord(const CommandWords& words, const char* slashWord, const char* wor
 // Unless a row takes the command, the result stays MRES_IGNORED (set by the
 // hook's guard) and the game handles the command as without us.
 void Dispatch(const CommandCaller& caller) {
-  const CommandRow* row = FindCommand(ReadCommandWords());
+  const CommandWords words = ReadCommandWords();
+  const CommandRow* row = FindCommand(words);
   if (!row) return;
   // A player without the rights gets no answer: the command goes on to the
   // game unchanged, so "/kel" shows in chat like any other line.
   if (row->operatorOnly && !caller.IsServerConsole() && !IsServerOperator(caller.player)) return;
   HostApi::SetHookResult(HookResult::Supercede);
+  if (row->operatorOnly) LogCallerAction(caller, "kel_command", "command", TypedWord(words));
   row->action(caller);
 }
 
@@ -48,6 +51,11 @@ const char* SlashWord(const CommandWords& words) {
     return nullptr;
   }
   return words.word1 + 1;
+}
+
+const char* TypedWord(const CommandWords& words) {
+  const char* slashWord = SlashWord(words);
+  return slashWord != nullptr ? slashWord : words.word0;
 }
 
 bool IsCommand(const CommandWords& words, const char* word) {

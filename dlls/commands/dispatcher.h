@@ -16,6 +16,9 @@ CommandWords ReadCommandWords();
 // The "say /word" rule: the chat text after its "/" when word 0 is "say" or
 // "say_team" (ASCII case ignored) and word 1 starts with "/"; null otherwise.
 const char* SlashWord(const CommandWords& words);
+// The command word as the caller typed it: the chat text after its "/" in
+// the say form, otherwise word 0.
+const char* TypedWord(const CommandWords& words);
 // True when `words` is the command `word`: word 0 equal to it, or the say
 // form's SlashWord equal to it.  ASCII case is ignored; nothing is trimmed.
 bool IsCommand(const CommandWords& words, const char* word);

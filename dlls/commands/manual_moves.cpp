@@ -8,6 +8,7 @@
 #include "bounded_text.h"
 #include "chat.h"
 #include "host_api.h"
+#include "standard_log.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ void MoveLastOf(const CommandCaller& caller, TeamId team) {
             kChatArea);
   HostApi::SendClientCommand(player, "readyroom\n");
   RecordBalanceMove(player);
+  LogPlayerAction(player, "kel_movelast");
 }
 
 }  // namespace
@@ -83,5 +85,6 @@ void EmptyReadyRoom(const CommandCaller& /*caller*/) {
     if (name.empty()) return;
     NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), kChatArea);
     HostApi::SendClientCommand(entity, "autoassign\n");
+    LogPlayerAction(entity, "kel_rrr");
   });
 }

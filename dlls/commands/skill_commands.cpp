@@ -1,5 +1,6 @@
 #include "skill_commands.h"
 
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "player_values.h"
 #include "roster.h"
 #include "server_output.h"
+#include "standard_log.h"
 #include "team_values.h"
 
 namespace {
@@ -16,9 +18,22 @@ namespace {
 bool OnATeam(TeamId team) { return team == kMarines || team == kAliens; }
 bool Anywhere(TeamId /*team*/) { return true; }
 
+// ---- eventeams' standard log lines (kel_logactions) -----------------------
+// A player sent the join command of a team he is not on is placed there;
+// one re-sent his own team's command stays where he is, so no line says he
+// was moved.
+void LogPlacement(edict_t* player, const char* joinCommand) {
+  const bool marines = std::strcmp(joinCommand, "jointeamone\n") == 0;
+  if (PlayerTeam(player) == (marines ? kMarines : kAliens)) return;
+  LogPlayerAction(player, "kel_eventeams", "team", marines ? "marines" : "aliens");
+}
+// ---------------------------------------------------------------------------
+
 void SendJoinCommand(const std::string& name, const char* command) {
   edict_t* player = FindPlayerByName(name);
-  if (player) HostApi::SendClientCommand(player, command);  // else left or renamed since
+  if (!player) return;  // left or renamed since
+  HostApi::SendClientCommand(player, command);
+  LogPlacement(player, command);
 }
 
 void ShowTeamValues(const CommandCaller& caller) {
