@@ -5,6 +5,16 @@
 //   kel_callgrind_driver OPERATION CALLS
 //
 //   idle_frame      pfnStartFrame with nothing pending, 16 marines, 16 aliens
+//   uneven_frame    pfnStartFrame with 14 marines, 10 aliens, the operator
+//                   notice already given, kel_autobalance 0
+//   autobalance_counting
+//                   the same with kel_autobalance 100000: counting, not due
+//   autobalance_arms
+//                   the same with kel_autobalance 30, the frame in which the
+//                   count reaches 30 s and the move is armed: before each
+//                   call a map change (which starts the count again) and
+//                   the clock set to 30 s later, and the messages of a call
+//                   dropped after it, so every call meets the same server
 //   game_command    pfnClientCommand "weapon_knife" from a player
 //   chat_line       pfnClientCommand "say" "hello there" from a player
 //   eventeams_worst pfnClientCommand "say" "/eventeams" from the operator,
@@ -43,14 +53,23 @@ int main(int argc, char** argv) {
   const long calls = std::strtol(argv[2], nullptr, 10);
   if (calls < 0) return Fail("CALLS must be 0 or more");
 
-  const bool frame = operation == "idle_frame";
+  const bool arms = operation == "autobalance_arms";
+  const bool frame = operation == "idle_frame" || operation == "uneven_frame" ||
+                     operation == "autobalance_counting" || arms;
   const bool eventeams = operation == "eventeams_worst";
   Shape shape = Shape::Uneven;
+  const char* autoBalance = "0";
   int slot = 5;
   META_RES expected = MRES_IGNORED;
   std::vector<std::string> words;
-  if (frame) {
+  if (operation == "idle_frame") {
     shape = Shape::Balanced;
+  } else if (operation == "autobalance_counting") {
+    autoBalance = "100000";
+  } else if (arms) {
+    autoBalance = "30";
+  } else if (frame) {
+    // uneven_frame: the Uneven shape with autobalance off
   } else if (operation == "game_command") {
     words = {"weapon_knife"};
   } else if (operation == "chat_line") {
@@ -68,9 +87,18 @@ int main(int argc, char** argv) {
   std::string error;
   if (!bench.Start(shape, error)) return Fail("the plugin did not start: " + error);
 
-  if (frame) {
+  bench.Server().SetCvar("kel_autobalance", autoBalance);
+  if (arms) {
+    for (long i = 0; i <= calls; ++i) {
+      bench.Server().ChangeMap();  // the count starts again at 1.0
+      bench.Server().SetTime(31.0f);
+      bench.StartFrameHook();
+      if (bench.Server().LogLines().size() != 1) return Fail("autobalance did not arm");
+      bench.Reset();
+    }
+  } else if (frame) {
     for (long i = 0; i <= calls; ++i) bench.StartFrameHook();
-    if (!bench.Server().Events().empty()) return Fail("the idle frame did something");
+    if (!bench.Server().Events().empty()) return Fail("the frame did something");
   } else {
     bench.SetCommandWords(words);
     for (long i = 0; i <= calls; ++i) {
