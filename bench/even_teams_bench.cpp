@@ -64,49 +64,6 @@ void SplitFullServer(benchmark::State& state, int marines, int aliens, Values va
   state.counters["max_steps"] = mostSteps;
 }
 
-void BM_EvenTeams_AllReadyRoom(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Spread);
-}
-void BM_EvenTeams_HalfAliensHalfWaiting(benchmark::State& state) {
-  SplitFullServer(state, 0, 16, Values::Spread);
-}
-void BM_EvenTeams_MoreThanHalfAliens(benchmark::State& state) {
-  SplitFullServer(state, 0, 17, Values::Spread);
-}
-void BM_EvenTeams_AllEqualValues(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Equal);
-}
-void BM_EvenTeams_SpreadValuesMixedTeams(benchmark::State& state) {
-  SplitFullServer(state, 6, 8, Values::Spread);
-}
-void BM_EvenTeams_MarinesAlreadyHalf(benchmark::State& state) {
-  SplitFullServer(state, 16, 0, Values::Spread);
-}
-
-void BM_EvenTeams_AllReadyRoomAnyValues(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Full);
-}
-void BM_EvenTeams_AllReadyRoomUpTo10000(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Small);
-}
-void BM_EvenTeams_31WaitingAnyValues(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Full, 31);
-}
-void BM_EvenTeams_64WaitingAnyValues(benchmark::State& state) {
-  SplitFullServer(state, 0, 0, Values::Full, 64);
-}
-
-BENCHMARK(BM_EvenTeams_AllReadyRoom);
-BENCHMARK(BM_EvenTeams_HalfAliensHalfWaiting);
-BENCHMARK(BM_EvenTeams_MoreThanHalfAliens);
-BENCHMARK(BM_EvenTeams_AllEqualValues);
-BENCHMARK(BM_EvenTeams_SpreadValuesMixedTeams);
-BENCHMARK(BM_EvenTeams_MarinesAlreadyHalf);
-BENCHMARK(BM_EvenTeams_AllReadyRoomAnyValues);
-BENCHMARK(BM_EvenTeams_AllReadyRoomUpTo10000);
-BENCHMARK(BM_EvenTeams_31WaitingAnyValues);
-BENCHMARK(BM_EvenTeams_64WaitingAnyValues);
-
 // The best split of the same rooms, from the gathered list as the command
 // has it: the teams' counts and totals and the pool's values are read
 // inside the timed loop.
@@ -131,49 +88,46 @@ void BestSplitServer(benchmark::State& state, const std::vector<RatedPlayer>& pl
   }
 }
 
-void BM_BestSplit_AllReadyRoom(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Spread));
-}
-void BM_BestSplit_HalfAliensHalfWaiting(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 16, Values::Spread));
-}
-void BM_BestSplit_MoreThanHalfAliens(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 17, Values::Spread));
-}
-void BM_BestSplit_AllEqualValues(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Equal));
-}
-void BM_BestSplit_SpreadValuesMixedTeams(benchmark::State& state) {
-  BestSplitServer(state, FullServer(6, 8, Values::Spread));
-}
-void BM_BestSplit_MarinesAlreadyHalf(benchmark::State& state) {
-  BestSplitServer(state, FullServer(16, 0, Values::Spread));
-}
-void BM_BestSplit_AllReadyRoomAnyValues(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Full));
-}
-void BM_BestSplit_AllReadyRoomUpTo10000(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Small));
-}
-// 31 waiting: team one may take 15 or 16, and both are searched.
-void BM_BestSplit_31WaitingAnyValues(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Full, 31));
-}
-// The simulated server's 64 slots: 32 dealt, 32 split exactly.
-void BM_BestSplit_64WaitingAnyValues(benchmark::State& state) {
-  BestSplitServer(state, FullServer(0, 0, Values::Full, 64));
-}
+// The rooms, each split by the quick search (BM_EvenTeams_<room>) and by the
+// best split (BM_BestSplit_<room>).
+struct Room {
+  const char* name;
+  int marines, aliens;
+  Values values;
+  int slots;
+};
+constexpr Room kRooms[] = {
+    {"AllReadyRoom", 0, 0, Values::Spread, 32},
+    {"HalfAliensHalfWaiting", 0, 16, Values::Spread, 32},
+    {"MoreThanHalfAliens", 0, 17, Values::Spread, 32},
+    {"AllEqualValues", 0, 0, Values::Equal, 32},
+    {"SpreadValuesMixedTeams", 6, 8, Values::Spread, 32},
+    {"MarinesAlreadyHalf", 16, 0, Values::Spread, 32},
+    {"AllReadyRoomAnyValues", 0, 0, Values::Full, 32},
+    {"AllReadyRoomUpTo10000", 0, 0, Values::Small, 32},
+    // 31 waiting: the best split's team one may take 15 or 16, and both
+    // are searched.
+    {"31WaitingAnyValues", 0, 0, Values::Full, 31},
+    // The simulated server's 64 slots: the best split deals 32 and splits
+    // 32 exactly.
+    {"64WaitingAnyValues", 0, 0, Values::Full, 64},
+};
 
-BENCHMARK(BM_BestSplit_AllReadyRoom);
-BENCHMARK(BM_BestSplit_HalfAliensHalfWaiting);
-BENCHMARK(BM_BestSplit_MoreThanHalfAliens);
-BENCHMARK(BM_BestSplit_AllEqualValues);
-BENCHMARK(BM_BestSplit_SpreadValuesMixedTeams);
-BENCHMARK(BM_BestSplit_MarinesAlreadyHalf);
-BENCHMARK(BM_BestSplit_AllReadyRoomAnyValues);
-BENCHMARK(BM_BestSplit_AllReadyRoomUpTo10000);
-BENCHMARK(BM_BestSplit_31WaitingAnyValues);
-BENCHMARK(BM_BestSplit_64WaitingAnyValues);
+[[maybe_unused]] const bool kRoomsRegistered = [] {
+  for (const Room& room : kRooms) {
+    benchmark::RegisterBenchmark(
+        ("BM_EvenTeams_" + std::string(room.name)).c_str(), [room](benchmark::State& state) {
+          SplitFullServer(state, room.marines, room.aliens, room.values, room.slots);
+        });
+  }
+  for (const Room& room : kRooms) {
+    benchmark::RegisterBenchmark(
+        ("BM_BestSplit_" + std::string(room.name)).c_str(), [room](benchmark::State& state) {
+          BestSplitServer(state, FullServer(room.marines, room.aliens, room.values, room.slots));
+        });
+  }
+  return true;
+}();
 
 void BM_TeamValuesReport_FullServer(benchmark::State& state) {
   const std::vector<RatedPlayer> players = FullServer(16, 16, Values::Spread);
