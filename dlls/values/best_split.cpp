@@ -93,7 +93,7 @@ struct Merge {
 // Every subset of one half of the pool, grouped by how many entries it takes
 // (group j holds rows begin[j] .. end[j] - 1), each group in rising order.
 struct HalfTable {
-  int64_t row[kHalfRows + 2 * (kHalfMax + 1)];
+  int64_t row[kHalfRows + std::size_t{2} * (kHalfMax + 1)];  // and two sentinels a group
   uint32_t begin[kHalfMax + 1];
   uint32_t end[kHalfMax + 1];
   uint32_t size[kHalfMax + 1];  // rows made so far
@@ -311,7 +311,7 @@ uint64_t BestSplit(TeamStanding teamOne, TeamStanding teamTwo, std::span<const i
   int shareTwo = extras - shareOne;
 
   // Largest magnitude first; equal magnitudes in slot order.
-  int order[kBestSplitMaxPool - kBestSplitExactPool];
+  int order[kBestSplitMaxPool - kBestSplitExactPool] = {};
   for (int i = 0; i < extras; ++i) order[i] = exact + i;
   const auto magnitude = [&pool](int position) {
     return Magnitude(pool[static_cast<std::size_t>(position)]);
