@@ -36,8 +36,9 @@
 // Cost: a meet in the middle.  Each half of the pool has its subsets' sums
 // made in rising order per number of entries taken (2^(n/2) rows), and each
 // group of one half is swept against the group of the other that completes
-// an allowed count.  A few times 2^(n/2) steps, whatever the values: well
-// under a millisecond for 32 on a current x86-64 processor.
+// an allowed count.  A few times 2^(n/2) steps, whatever the values: for 32
+// about 0.7 ms on the x86-64 machine of docs/benchmarks.md, 2.5 ms built for
+// i386.
 #pragma once
 
 #include <cstddef>

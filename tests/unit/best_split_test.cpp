@@ -177,8 +177,8 @@ TEST(BestSplit, Rooms) {
     uint64_t placement;
   };
   const Case cases[] = {
-      // 4200 against 3800: the aliens' total over the marines' is 1.105 at
-      // most, where the other placement gives 4800 against 3200 (1.50).
+      // 4200 against 3800, the larger total 1.105 times the smaller; the
+      // other placement gives the aliens 4800 against 3200 (1.50 times).
       {"3 marines of 900, 3 aliens of 1100, 1500 and 500 waiting",
        {{3, 2700}, {3, 3300}, {1500, 500}},
        0b01},
