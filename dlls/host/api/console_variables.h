@@ -14,6 +14,7 @@ enum class Cvar {
   Version,           // mm_kel_version: the plugin's version, set back at every map start
   HandicapTeam,      // kel_handicapteam: "marines" or "aliens" count one extra player
   PlayerValuesFile,  // kel_playervaluesfile: the values file, beside the library
+  EvenTeamsSearch,   // kel_eventeams_search: "quick" or "best" placement by eventeams
   ServerOps,         // mp_serverops: the operators' ids (the server's own)
   DisableNotice,     // qvd_disable_notice: above 0, no chat notices (the server's own)
 };
@@ -39,6 +40,7 @@ inline constexpr ConsoleVariable kConsoleVariables[] = {
     {"kel_handicapteam", "none", Cvar::HandicapTeam, CvarRegistration::Protected},
     {"kel_playervaluesfile", "player_values.txt", Cvar::PlayerValuesFile,
      CvarRegistration::Protected},
+    {"kel_eventeams_search", "quick", Cvar::EvenTeamsSearch, CvarRegistration::Plain},
     {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs},
     {"qvd_disable_notice", "", Cvar::DisableNotice, CvarRegistration::NotOurs},
 };
