@@ -123,6 +123,7 @@ class BenchServer {
   // (never run, so the teams stay as they are) and everything recorded.
   void Reset() {
     kelsim::detail::g_state->clientCommandQueue.clear();
+    kelsim::detail::g_state->FlushReliable();  // as a frame's end does
     server_.ClearObservations();
   }
 

@@ -2,7 +2,9 @@
 // number, with values up to the 32-bit extremes and names that repeat.  The
 // split must place every gathered player exactly once (the filler never),
 // keep the current marines and aliens first and in slot order, give team one
-// half of the entries, and stay within its bound on search steps.
+// half of the entries, and stay within its bound on search steps.  The best
+// split of the same room must keep the count rule and place only pool
+// positions, and for pools of up to 12 be the placement a brute force finds.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "best_split.h"
 #include "even_teams.h"
 #include "fuzz_check.h"
+#include "reference/best_split_brute_force.h"
 
 namespace {
 
@@ -36,6 +40,41 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
   return names;
 }
 
+std::string Shown(const SplitRoom& room, uint64_t placement) {
+  std::string text = std::to_string(room.one.players) + " marines (" +
+                     std::to_string(room.one.total) + "), " + std::to_string(room.two.players) +
+                     " aliens (" + std::to_string(room.two.total) + "), pool";
+  for (int32_t value : room.pool) text += " " + std::to_string(value);
+  return text + ": placement " + std::to_string(placement);
+}
+
+void CheckBestSplit(const std::vector<RatedPlayer>& players) {
+  SplitRoom room;
+  for (const RatedPlayer& player : players) {
+    if (player.team == kMarines) {
+      ++room.one.players;
+      room.one.total += player.value;
+    } else if (player.team == kAliens) {
+      ++room.two.players;
+      room.two.total += player.value;
+    } else {
+      room.pool.push_back(player.value);
+    }
+  }
+  const uint64_t placement = BestSplit(room.one, room.two, room.pool);
+  const std::size_t n = room.pool.size();
+  KEL_FUZZ_CHECK(n == 64 || placement >> n == 0,
+                 "a position outside the pool: " + Shown(room, placement));
+  KEL_FUZZ_CHECK(CountAllowed(CountsWithEvenestTeams(room), placement),
+                 "count rule broken: " + Shown(room, placement));
+  if (n <= 12) {
+    const BruteForceResult expected = BruteForceBestSplit(room);
+    KEL_FUZZ_CHECK(
+        placement == expected.placement,
+        "brute force finds " + std::to_string(expected.placement) + ": " + Shown(room, placement));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -50,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     player.team = in.ConsumeIntegralInRange(-2, 2);
     players.push_back(player);
   }
+  CheckBestSplit(players);
 
   EvenTeamsAssigner assigner(players);
   std::vector<std::string> teamOne = {"stale"};

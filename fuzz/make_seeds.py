@@ -70,6 +70,8 @@ write("values_load_fuzz", "extremes", b"x,2147483647\ny,2147483647\nz,9999999999
 write("values_load_fuzz", "sum_zero", b"a,5\nb,-5\n")
 write("values_load_fuzz", "repeated_key", b"k,10\nk,20\nk,30\r\n")
 write("values_load_fuzz", "across_pieces", b"\xff\xff\x10" + b"tail,5\nnext,6\n")
+write("values_load_fuzz", "byte_order_mark", b"\xef\xbb\xbfSTEAM_0:1:1,1500\r\nSTEAM_0:0:2,900\r\n"
+      b"\xef\xbb\xbfx,7\n")
 
 # ---- serverops_fuzz: (choice, id, list) ----------------------------------
 def ops(choice, ident, text):

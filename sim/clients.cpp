@@ -35,7 +35,12 @@ InfoPairs ParseInfo(const char* buffer) {
 // characters and a team name); anything longer would be cut, never overrun.
 void WriteInfo(std::array<char, kInfoBufferLength>& buffer, const InfoPairs& pairs) {
   std::string text;
-  for (const auto& [key, value] : pairs) text += "\\" + key + "\\" + value;
+  for (const auto& [key, value] : pairs) {
+    text += '\\';
+    text += key;
+    text += '\\';
+    text += value;
+  }
   (void)std::snprintf(buffer.data(), buffer.size(), "%s", text.c_str());
 }
 
@@ -161,7 +166,8 @@ char* EngGetInfoKeyBuffer(edict_t* entity) {
   return s.IsPlayerSlot(index) ? s.infoBuffers[static_cast<std::size_t>(index)].data() : s.noInfo;
 }
 
-char* EngInfoKeyValue(char* buffer, char* key) {
+// The engine's signature takes a mutable key; it is only read.
+char* EngInfoKeyValue(char* buffer, char* key) {  // NOLINT(readability-non-const-parameter)
   SimState& s = S();
   char* value = s.infoValues[s.nextInfoValue];
   s.nextInfoValue = (s.nextInfoValue + 1) % kInfoValueBuffers;

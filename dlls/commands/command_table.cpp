@@ -12,26 +12,27 @@ namespace {
 
 void ShowHelp(const CommandCaller& caller) { ReplyInfo(caller, HelpText()); }
 
+// words, action, help line, its position, operator only
 constexpr CommandRow kCommandTable[] = {
-    {{"kel", nullptr}, true, ArmDeathMove, "kel - moves next player to die to even teams", 3},
-    {{"kel_help", nullptr}, false, ShowHelp, nullptr, 0},
+    {{"kel", nullptr}, ArmDeathMove, "kel - moves next player to die to even teams", 3, true},
+    {{"kel_help", nullptr}, ShowHelp, nullptr, 0, false},
     {{"sl", "showlast"},
-     false,
      ShowLastJoiners,
      "showlast or sl - show last player to join each team",
-     2},
+     2,
+     false},
     {{"ml", "movelast"},
-     true,
      MoveLastJoiner,
      "movelast or ml - moves last player on the unbalanced team",
-     4},
-    {{"rrr", nullptr}, true, EmptyReadyRoom, "rrr - randoms everyone in the readyroom", 5},
-    {{"stv", nullptr}, false, ShowTeamValuesCommand, "stv - shows team values based on stats", 1},
+     4,
+     true},
+    {{"rrr", nullptr}, EmptyReadyRoom, "rrr - randoms everyone in the readyroom", 5, true},
+    {{"stv", nullptr}, ShowTeamValuesCommand, "stv - shows team values based on stats", 1, false},
     {{"eventeam", "eventeams"},
-     true,
      AssignEvenTeamsCommand,
      "eventeams - assigns even teams based on stats",
-     6},
+     6,
+     true},
 };
 
 constexpr char kHelpHeading[] =

@@ -14,13 +14,13 @@
 
 struct CommandRow {
   const char* words[2];  // the second may be null
-  bool operatorOnly;     // for players; the server console passes every gate
   void (*action)(const CommandCaller& caller);
   // The help text's line for the row, without the "* " that marks an
   // operator's command, or null for a row the help text leaves out;
   // helpPosition orders the lines (1 first).
   const char* help;
   int helpPosition;
+  bool operatorOnly;  // for players; the server console passes every gate
 };
 
 std::span<const CommandRow> CommandTable();

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "best_split.h"
+#include "bounded_text.h"
 #include "chat.h"
 #include "even_teams.h"
 #include "host_api.h"
@@ -14,6 +16,10 @@
 #include "team_values.h"
 
 namespace {
+
+// The server console has been told in this map that kel_eventeams_search
+// names no search.
+bool g_toldUnknownSearch = false;
 
 bool OnATeam(TeamId team) { return team == kMarines || team == kAliens; }
 bool Anywhere(TeamId /*team*/) { return true; }
@@ -42,7 +48,24 @@ void ShowTeamValues(const CommandCaller& caller) {
   for (RatedPlayer& player : GatherRatedPlayers(OnATeam)) {
     (player.team == kMarines ? marines : aliens).push_back(std::move(player));
   }
-  ReplyInfo(caller, TeamValuesReport(std::move(marines), std::move(aliens)));
+  const std::string report = TeamValuesReport(std::move(marines), std::move(aliens));
+  ReplyInfo(caller, report);
+  CopyToPlayerConsole(caller, report);
+}
+
+// The search kel_eventeams_search names now; the console hears once a map
+// of a text that names none.
+EvenTeamsSearch CurrentSearch() {
+  const char* text = HostApi::CvarString(Cvar::EvenTeamsSearch);
+  const EvenTeamsSearch search = EvenTeamsSearchFromText(text);
+  if (search == EvenTeamsSearch::Quick && std::strcmp(text, "quick") != 0 && !g_toldUnknownSearch) {
+    g_toldUnknownSearch = true;
+    ConsoleReply(FormatBounded(256,
+                               "kel: %s \"%.64s\" names no search; it takes \"quick\" (the "
+                               "default) or \"best\", and \"quick\" is used",
+                               ConsoleVariableOf(Cvar::EvenTeamsSearch).name, text));
+  }
+  return search;
 }
 
 void AssignEvenTeams(const CommandCaller& /*caller*/) {
@@ -53,10 +76,14 @@ void AssignEvenTeams(const CommandCaller& /*caller*/) {
   for (const RatedPlayer& player : players) anyoneWaiting |= player.team == kReadyRoom;
   if (!anyoneWaiting) return;
 
-  EvenTeamsAssigner assigner(players);
   std::vector<std::string> teamOne;
   std::vector<std::string> teamTwo;
-  assigner.SplitTeams(teamOne, teamTwo);
+  if (CurrentSearch() == EvenTeamsSearch::Best) {
+    PlaceBest(players, teamOne, teamTwo);
+  } else {
+    EvenTeamsAssigner assigner(players);
+    assigner.SplitTeams(teamOne, teamTwo);
+  }
 
   for (std::size_t k = 0; k < teamOne.size() || k < teamTwo.size(); ++k) {
     if (k < teamOne.size()) SendJoinCommand(teamOne[k], "jointeamone\n");
@@ -66,6 +93,39 @@ void AssignEvenTeams(const CommandCaller& /*caller*/) {
 }
 
 }  // namespace
+
+EvenTeamsSearch EvenTeamsSearchFromText(const char* text) {
+  return text != nullptr && std::strcmp(text, "best") == 0 ? EvenTeamsSearch::Best
+                                                           : EvenTeamsSearch::Quick;
+}
+
+void SkillCommandsMapStart() { g_toldUnknownSearch = false; }
+
+void PlaceBest(const std::vector<RatedPlayer>& players, std::vector<std::string>& teamOneNames,
+               std::vector<std::string>& teamTwoNames) {
+  teamOneNames.clear();
+  teamTwoNames.clear();
+  TeamStanding marines;
+  TeamStanding aliens;
+  std::vector<const RatedPlayer*> waiting;
+  std::vector<int32_t> waitingValues;
+  for (const RatedPlayer& player : players) {
+    if (player.team == kMarines || player.team == kAliens) {
+      TeamStanding& side = player.team == kMarines ? marines : aliens;
+      ++side.players;
+      side.total += player.value;
+      (player.team == kMarines ? teamOneNames : teamTwoNames).push_back(player.name);
+    } else {
+      waiting.push_back(&player);
+      waitingValues.push_back(player.value);
+    }
+  }
+  const uint64_t toTeamOne = BestSplit(marines, aliens, waitingValues);
+  for (std::size_t i = 0; i < waiting.size(); ++i) {
+    const bool one = i < 64 && ((toTeamOne >> i) & 1U) != 0;
+    (one ? teamOneNames : teamTwoNames).push_back(waiting[i]->name);
+  }
+}
 
 std::vector<RatedPlayer> GatherRatedPlayers(bool (*keep)(TeamId team)) {
   std::vector<RatedPlayer> players;

@@ -4,7 +4,10 @@
 #include "host_api.h"
 #include "player_values.h"
 #include "plugin_shell.h"
+#include "reply.h"
 #include "roster.h"
+#include "server_output.h"
+#include "skill_commands.h"
 
 void MapStart() {
   HostApi::SetCvarString(Cvar::Version, kPluginVersion);  // a changed value is put back
@@ -12,5 +15,10 @@ void MapStart() {
   // AliveSeen, the death-time move, the handicap team; the balance state and
   // the notice timing carry over.
   TheBalanceWatch().MapStart(HandicapFromText(HostApi::CvarString(Cvar::HandicapTeam)));
-  PlayerValues::Instance().Reload(PlayerValuesPath());
+  SkillCommandsMapStart();
+  ResetConsoleCopies();
+  // The operator learns at every map start whether his file loaded.
+  const std::string path = PlayerValuesPath();
+  const ValuesLoad outcome = PlayerValues::Instance().Reload(path);
+  LogToServer("%s", ValuesLoadLogLine(path, outcome, PlayerValues::Instance()).c_str());
 }

@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -22,6 +23,7 @@ constexpr std::size_t kChunkBytes = KEL_VALUES_READ_PIECE;
 #else
 constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
 #endif
+static_assert(kChunkBytes >= 3, "a byte-order mark must fit in the first piece");
 // Key storage reserved up front, from the file's size: a file of distinct
 // ids needs about its own size.  Capped, because a huge file (or one of few
 // keys repeated) may need far less, and the reservation is only a guess
@@ -113,12 +115,21 @@ bool StatusOf(int fd, FileStatus& status) { return fstat(fd, &status) == 0; }
 // only fail later on its first read, and a pipe or a device (/dev/zero, a
 // FIFO) could block or never end.  Binary mode: the store handles CR LF
 // itself, and the Windows text mode would also stop at the first Ctrl-Z.
-std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint) {
+// Why a file that would not open failed, from errno.
+ValuesLoad OpenFailure(int error) {
+  return error == ENOENT || error == ENOTDIR ? ValuesLoad::NoSuchFile : ValuesLoad::CannotBeRead;
+}
+
+std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, ValuesLoad& failure) {
 #ifdef _WIN32
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return nullptr;
+  if (!file) {
+    failure = OpenFailure(errno);
+    return nullptr;
+  }
   struct _stat64 info;
   if (_fstat64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFREG) == 0) {
+    failure = ValuesLoad::NotARegularFile;
     std::fclose(file);
     return nullptr;
   }
@@ -126,10 +137,16 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint) {
   // Non-blocking, so that opening a FIFO does not wait for a writer; it has
   // no effect on the reads of a regular file.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    failure = OpenFailure(errno);
+    return nullptr;
+  }
   FileStatus info;
-  std::FILE* file = StatusOf(fd, info) && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
+  const bool known = StatusOf(fd, info);
+  std::FILE* file = known && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
   if (!file) {
+    failure =
+        known && !S_ISREG(info.st_mode) ? ValuesLoad::NotARegularFile : ValuesLoad::CannotBeRead;
     close(fd);
     return nullptr;
   }
@@ -161,10 +178,13 @@ PlayerValues& PlayerValues::Instance() {
   return store;
 }
 
-bool PlayerValues::Load(const std::string& path) {
+bool PlayerValues::Load(const std::string& path) { return LoadFile(path) == ValuesLoad::Loaded; }
+
+ValuesLoad PlayerValues::LoadFile(const std::string& path) {
   std::size_t sizeHint = 0;
-  std::FILE* file = OpenRegularFile(path, sizeHint);
-  if (!file) return false;
+  ValuesLoad failure = ValuesLoad::CannotBeRead;
+  std::FILE* file = OpenRegularFile(path, sizeHint, failure);
+  if (!file) return failure;
 
   // Every load that reads a file starts from an empty table, even after a
   // failed load: entries of earlier files must not survive into this one
@@ -177,15 +197,41 @@ bool PlayerValues::Load(const std::string& path) {
 
   if (!ok || sum == 0 || count_ == 0) {
     Clear();
-    return false;
+    return ok ? ValuesLoad::NoValues : ValuesLoad::CannotBeRead;
   }
   average_ = ClampToInt32(sum / static_cast<int64_t>(count_));
-  return true;
+  return ValuesLoad::Loaded;
 }
 
-void PlayerValues::Reload(const std::string& path) {
-  loaded_ = Load(path);
+std::string ValuesLoadLogLine(std::string_view path, ValuesLoad outcome,
+                              const PlayerValues& store) {
+  // Bounded: the path comes from the plugin manager and a console variable.
+  constexpr std::size_t kMaxPathBytes = 255;
+  std::string line;
+  line += outcome == ValuesLoad::Loaded
+              ? "kel: read " + std::to_string(store.EntryCount()) + " player values from \""
+              : "kel: could not read player values from \"";
+  line.append(path.substr(0, kMaxPathBytes));
+  switch (outcome) {
+    case ValuesLoad::Loaded:
+      return line + "\" (average " + std::to_string(store.Average()) + ")\n";
+    case ValuesLoad::NoSuchFile:
+      return line + "\": no such file\n";
+    case ValuesLoad::NotARegularFile:
+      return line + "\": not a regular file\n";
+    case ValuesLoad::CannotBeRead:
+      return line + "\": cannot be read\n";
+    case ValuesLoad::NoValues:
+      return line + "\": no values\n";
+  }
+  return line + "\"\n";
+}
+
+ValuesLoad PlayerValues::Reload(const std::string& path) {
+  const ValuesLoad outcome = LoadFile(path);
+  loaded_ = outcome == ValuesLoad::Loaded;
   if (loaded_) HostApi::SeedRandom(static_cast<unsigned>(HostApi::CalendarSeconds()));
+  return outcome;
 }
 
 bool PlayerValues::IsLoaded() const { return loaded_; }
@@ -315,11 +361,17 @@ bool PlayerValues::ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& s
   }
   CheckedBuffer<char> partial;  // a line begun in an earlier chunk
   auto partialLine = [&partial] { return std::string_view(partial.data(), partial.size()); };
+  bool atStart = true;
   for (;;) {
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     if (got == 0) break;
     const char* p = buffer.data();
     const char* const end = p + got;
+    // A read of a regular file comes short only at its end, and the first
+    // piece holds at least 3 bytes (or the whole file), so a mark at the
+    // start is whole in it.
+    if (atStart && got >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    atStart = false;
     if (!partial.empty()) {
       const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
       if (lf == nullptr) {

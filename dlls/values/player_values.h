@@ -39,6 +39,15 @@ std::string PlayerValuesPath();
 // PlayerValuesPath(plugin library path, kel_playervaluesfile).
 std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName);
 
+// What a load of the values file came to.
+enum class ValuesLoad {
+  Loaded,
+  NoSuchFile,       // the path names nothing
+  NotARegularFile,  // a directory, a device, a pipe
+  CannotBeRead,     // no permission, a read error, memory ran out
+  NoValues,         // its values sum to 0 (an empty file among them)
+};
+
 class PlayerValues {
  public:
   // The plugin's one store, made on first use: not loaded, empty, average 0.
@@ -60,10 +69,13 @@ class PlayerValues {
   //     signed range; the sum itself never overflows.
   // Never throws.
   bool Load(const std::string& path);
+  // Load, saying how it went.
+  ValuesLoad LoadFile(const std::string& path);
   // loaded = Load(path); seeds the C generator (HostApi::SeedRandom) with
   // the calendar time in seconds only when that succeeded, so a failed load
-  // leaves the generator's sequence running on undisturbed.
-  void Reload(const std::string& path);
+  // leaves the generator's sequence running on undisturbed.  Gives how the
+  // load went.
+  ValuesLoad Reload(const std::string& path);
   bool IsLoaded() const;
   // The key's value.  An unknown key is given a default drawn once from the
   // C generator, r = rand() % 10, as (1.0 - r * 0.01) * average in double
@@ -114,3 +126,11 @@ class PlayerValues {
   CheckedBuffer<Slot> slots_;  // size 0 or a power of two
   CheckedBuffer<char> keys_;
 };
+
+// The server log's line about a load of `path` into `store`:
+//   kel: read N player values from "PATH" (average A)
+// with N the store's distinct ids and A its average, or
+//   kel: could not read player values from "PATH": REASON
+// with REASON "no such file", "not a regular file", "cannot be read" or "no
+// values".  The line ends in "\n"; PATH is cut at 255 bytes.
+std::string ValuesLoadLogLine(std::string_view path, ValuesLoad outcome, const PlayerValues& store);

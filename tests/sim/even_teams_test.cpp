@@ -275,3 +275,84 @@ TEST_F(EvenTeams, ServerConsoleAndOperatorChatAgree) {
 }
 
 }  // namespace
+
+// kel_eventeams_search "best": the exact placement, whatever the generator
+// draws.  The rooms that the bounded search gets wrong: with 900s against
+// 1100s and 1500 and 500 waiting, the 1500 goes to the marines (4200
+// against 3800, 1.11x instead of 1.50x); with 5 marines, 2 aliens and two
+// waiting, both waiting players go to the aliens (5 against 4).
+TEST_F(EvenTeams, BestPlacesForTheCountsThenTheSmallestDifference) {
+  const struct {
+    const char* room;
+    std::vector<Seat> seats;
+    Strings commands;  // the same for every seed
+    std::string verdict;
+  } rooms[] = {
+      {"900s against 1100s",
+       {{"m1", 900, kMarines},
+        {"a1", 1100, kAliens},
+        {"m2", 900, kMarines},
+        {"a2", 1100, kAliens},
+        {"m3", 900, kMarines},
+        {"a3", 1100, kAliens},
+        {"w500", 500, kReadyRoom},
+        {"w1500", 1500, kReadyRoom}},
+       {"m1 one", "a1 two", "m2 one", "a2 two", "m3 one", "a3 two", "w1500 one", "w500 two"},
+       "Marines have 1.11x skill as aliens"},
+      {"5 against 2 and two waiting",
+       {{"m1", 100, kMarines},
+        {"m2", 100, kMarines},
+        {"m3", 100, kMarines},
+        {"m4", 100, kMarines},
+        {"m5", 100, kMarines},
+        {"a1", 100, kAliens},
+        {"a2", 100, kAliens},
+        {"w1", 300, kReadyRoom},
+        {"w2", 200, kReadyRoom}},
+       {"m1 one", "a1 two", "m2 one", "a2 two", "m3 one", "w1 two", "m4 one", "w2 two", "m5 one"},
+       "Aliens have 1.40x skill as marines"},
+  };
+  server.SetCvar("kel_eventeams_search", "best");
+  for (const auto& room : rooms) {
+    SeatPlayers(room.seats);
+    for (unsigned seed : {1u, 7u, 12345u}) {
+      RunFromConsole(seed);
+      EXPECT_EQ(JoinCommands(), room.commands) << room.room << ", seed " << seed;
+      bool announced = false;
+      for (const kelsim::Event& event : server.Events())
+        announced |= event.kind == kelsim::Event::Kind::Chat && event.text == kAnnouncement;
+      EXPECT_TRUE(announced) << room.room;
+    }
+    server.Frame();  // the clients' commands reach the game
+    server.ClearObservations();
+    EXPECT_TRUE(server.ServerCommand({"stv"}));
+    ASSERT_FALSE(server.ConsoleLines().empty());
+    EXPECT_EQ(server.ConsoleLines().front(), room.verdict) << room.room;
+    for (int slot = 1; slot <= 32; ++slot)
+      if (server.IsConnected(slot)) server.Disconnect(slot);
+  }
+}
+
+// Any other text acts as "quick"; the server console hears once a map which
+// texts there are.
+TEST_F(EvenTeams, UnknownSearchIsQuickAndTheConsoleIsToldOnceAMap) {
+  const std::vector<Seat> seats = {{"A", 100, kReadyRoom}, {"B", 90, kReadyRoom}};
+  SeatPlayers(seats);
+  const std::string told =
+      "kel: kel_eventeams_search \"Best\" names no search; it takes \"quick\" (the default) or "
+      "\"best\", and \"quick\" is used";
+  const auto consoleLinesAfterRun = [&](unsigned seed) {
+    RunFromConsole(seed);
+    Strings quick = JoinCommands();
+    return std::make_pair(server.ConsoleLines(), quick);
+  };
+  const auto [quickLines, quickCommands] = consoleLinesAfterRun(3);
+  EXPECT_EQ(quickLines, Strings{});
+  server.SetCvar("kel_eventeams_search", "Best");
+  const auto [firstLines, firstCommands] = consoleLinesAfterRun(3);
+  EXPECT_EQ(firstLines, Strings{told});
+  EXPECT_EQ(firstCommands, quickCommands) << "the quick search, same draws";
+  EXPECT_EQ(consoleLinesAfterRun(3).first, Strings{}) << "once a map";
+  server.ChangeMap();
+  EXPECT_EQ(consoleLinesAfterRun(3).first, Strings{told}) << "again in the next map";
+}

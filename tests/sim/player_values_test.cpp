@@ -2,6 +2,7 @@
 // looks for it, when a map start loads it, and the C generator it seeds
 // only when the load succeeds.  Whether the values are loaded shows in stv.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -145,6 +146,50 @@ TEST_F(PlayerValuesFile, CvarChangeWaitsForTheNextMapStart) {
   EXPECT_TRUE(ValuesLoaded()) << "read at map start only";
   server.ChangeMap();
   EXPECT_FALSE(ValuesLoaded());
+}
+
+// Every load writes one line to the server log, at attach and at every map
+// start: how many values it read and their average, or why it read none.
+TEST_F(PlayerValuesFile, EveryLoadSaysInTheLogHowItWent) {
+  const std::string path = server.PluginDirectory() + "/player_values.txt";
+  const std::string missing =
+      "kel: could not read player values from \"" + path + "\": no such file\n";
+  EXPECT_EQ(server.LogLines(), (Strings{missing, missing})) << "attach, then the first map";
+
+  const struct {
+    const char* what;
+    std::string contents;  // of player_values.txt; "-" for no file at all
+    std::string fileCvar;
+    std::string line;
+  } cases[] = {
+      {"two values", "STEAM_0:1:1,1500\nSTEAM_0:0:2,900\n", "player_values.txt",
+       "kel: read 2 player values from \"" + path + "\" (average 1200)\n"},
+      {"a byte-order mark", "\xEF\xBB\xBFSTEAM_0:1:1,1500\r\nSTEAM_0:0:2,900\r\n",
+       "player_values.txt", "kel: read 2 player values from \"" + path + "\" (average 1200)\n"},
+      {"no file", "-", "player_values.txt", missing},
+      {"values summing to 0", "a,5\nb,-5\n", "player_values.txt",
+       "kel: could not read player values from \"" + path + "\": no values\n"},
+      {"the folder itself", "a,5\n", "",
+       "kel: could not read player values from \"" + server.PluginDirectory() +
+           "/\": not a regular file\n"},
+      {"a link to itself", "a,5\n", "loop.txt",
+       "kel: could not read player values from \"" + server.PluginDirectory() +
+           "/loop.txt\": cannot be read\n"},
+  };
+  const std::string loop = server.PluginDirectory() + "/loop.txt";
+  ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+  for (const auto& c : cases) {
+    if (c.contents == "-") {
+      RemoveFile("player_values.txt");
+    } else {
+      WriteFile("player_values.txt", c.contents);
+    }
+    server.SetCvar("kel_playervaluesfile", c.fileCvar);
+    server.ClearObservations();
+    server.ChangeMap();
+    EXPECT_EQ(server.LogLines(), Strings{c.line}) << c.what;
+  }
+  RemoveFile("loop.txt");
 }
 
 // A seed whose first rand() % 10 is `draw`.

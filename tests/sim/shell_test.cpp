@@ -251,16 +251,15 @@ TEST_F(ShellTest, MetaDetachReturnsOneAndEndsNothing) {
 }
 
 TEST_F(ShellTest, UnloadedLibraryLeavesItsCommandsDead) {
+  const std::size_t commands = server.RegisteredCommands().size();
+  const std::size_t cvars = server.RegisteredCvars().size();
   server.Unload();
   EXPECT_FALSE(server.ServerCommand({"kel_help"}));
-  EXPECT_EQ(server.RegisteredCommands().size(), 10u);
+  EXPECT_EQ(server.RegisteredCommands().size(), commands);
   // Loaded again, it takes its commands back and registers nothing twice.
   ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
-  EXPECT_EQ(server.RegisteredCommands().size(), 10u);
-  std::size_t ownVariables = 0;
-  for (const ConsoleVariable& row : kConsoleVariables)
-    ownVariables += row.registration == CvarRegistration::NotOurs ? 0 : 1;
-  EXPECT_EQ(server.RegisteredCvars().size(), ownVariables);
+  EXPECT_EQ(server.RegisteredCommands().size(), commands);
+  EXPECT_EQ(server.RegisteredCvars().size(), cvars);
   EXPECT_TRUE(server.ServerCommand({"kel_help"}));
 }
 

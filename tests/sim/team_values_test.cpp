@@ -13,6 +13,7 @@ using kelsim_test::kReadyRoom;
 
 class TeamValues : public kelsim_test::SimFixture {
  protected:
+  explicit TeamValues(int maxClients = 32) : SimFixture(maxClients) {}
   struct Seat {
     std::string name;
     int value;
@@ -188,6 +189,87 @@ TEST_F(TeamValues, LongReportIsCutOnScreenOnly) {
   const std::string worst = "Worst player: Player number 0 (marines,1000)\n";
   ASSERT_GT(whole.size(), worst.size());
   EXPECT_EQ(whole.substr(whole.size() - worst.size()), worst);
+}
+
+// What the player's client console was sent, each pfnClientPrintf text in
+// order.
+std::vector<std::string> Printed(const kelsim::SimServer& server, int slot) {
+  std::vector<std::string> texts;
+  for (const auto& print : server.Client(slot).printed) {
+    EXPECT_EQ(print.type, print_console);
+    texts.push_back(print.text);
+  }
+  return texts;
+}
+
+// The screen cuts a long report; the player's console gets it whole, a line
+// per print, as long as it stays within the console copy's 2,000 bytes:
+// here a full server of 16 against 16 with names of the engine's longest.
+TEST_F(TeamValues, PlayersConsoleGetsTheWholeReport) {
+  std::vector<Seat> seats;
+  for (int k = 0; k < 32; ++k) {
+    std::string name = "[clan] player with a long nam" + std::to_string(k % 10);
+    name.resize(31, '_');
+    seats.push_back({name, 100000 + 37 * k, k % 2 ? kAliens : kMarines});
+  }
+  const std::vector<int> slots = SeatPlayers(seats);
+  const std::string whole = ConsoleReport();
+  server.ClearObservations();
+  server.Say(slots[5], "/stv");
+  ASSERT_EQ(HudTexts(slots[5]).size(), 1u);
+  EXPECT_EQ(HudTexts(slots[5]).front(), whole.substr(0, 487)) << "the screen is as before";
+
+  const std::vector<std::string> printed = Printed(server, slots[5]);
+  std::string joined;
+  for (const std::string& line : printed) {
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line per print: " << line;
+    joined += line;
+  }
+  EXPECT_EQ(joined, whole);
+  EXPECT_LE(joined.size(), 2000u);
+  EXPECT_TRUE(Printed(server, slots[4]).empty()) << "only the asker";
+  EXPECT_EQ(ConsoleReport(), whole) << "the server console's report is unchanged";
+
+  // Asked again within the same frame (a client may send many commands in
+  // one), the screen shows the report but the console gets no second copy,
+  // which would crowd his connection; in the next frame it does.
+  server.ClearObservations();
+  server.Say(slots[5], "/stv");
+  EXPECT_EQ(HudTexts(slots[5]).size(), 1u);
+  EXPECT_TRUE(Printed(server, slots[5]).empty());
+  server.Frame();
+  server.Say(slots[5], "/stv");
+  EXPECT_EQ(Printed(server, slots[5]), printed);
+}
+
+class TeamValuesOnABigServer : public TeamValues {
+ protected:
+  TeamValuesOnABigServer() : TeamValues(64) {}
+};
+
+// 32 against 32 on a simulated server of 64 slots, names and values of the
+// longest: the copy stops at a line end with a line that says so, within
+// 2,000 bytes in all, and the client's reliable channel (checked by the
+// fixture) does not overflow.
+TEST_F(TeamValuesOnABigServer, ConsoleCopyIsCutAtALineEndWithinItsBound) {
+  std::vector<Seat> seats;
+  for (int k = 0; k < 64; ++k)
+    seats.push_back({std::string(30, static_cast<char>('A' + k % 26)) + std::to_string(k % 10),
+                     -2000000000 + k, k % 2 ? kAliens : kMarines});
+  const std::vector<int> slots = SeatPlayers(seats);
+  const std::string whole = ConsoleReport();
+  server.ClearObservations();
+  server.Say(slots[0], "/stv");
+  const std::vector<std::string> printed = Printed(server, slots[0]);
+  ASSERT_GE(printed.size(), 2u);
+  EXPECT_EQ(printed.back(), "(the rest is cut: too long for the console)\n");
+  std::string joined;
+  for (std::size_t k = 0; k + 1 < printed.size(); ++k) joined += printed[k];
+  EXPECT_EQ(whole.substr(0, joined.size()), joined) << "a start of the report";
+  EXPECT_EQ(joined.back(), '\n');
+  EXPECT_LE(joined.size() + printed.back().size(), 2000u);
+  EXPECT_GT(joined.size() + printed.back().size() + 50, 2000u) << "as much as fits";
+  server.Frame();  // the reliable channel is checked as the frame ends
 }
 
 TEST_F(TeamValues, ReadyRoomAndNamelessPlayersAreLeftOut) {

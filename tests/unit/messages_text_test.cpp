@@ -10,6 +10,7 @@
 #include "chat.h"
 #include "hud_text.h"
 #include "operators.h"
+#include "reply.h"
 #include "server_output.h"
 
 namespace {
@@ -136,3 +137,45 @@ TEST(ServerOpsListHoldsId, OnlyAWholeIdCounts) {
 }
 
 }  // namespace
+
+// The console copy of a report: whole while it fits in 2,000 bytes, else
+// cut at a line end with the cut line last, never more than 2,000 bytes.
+TEST(ConsoleCopyLines, WholeWhileItFitsElseCutAtALineEnd) {
+  const std::string line99(98, 'x');  // 99 bytes with its line end
+  const auto lines = [&](int n) {
+    std::string text;
+    for (int k = 0; k < n; ++k) text += line99 + "\n";
+    return text;
+  };
+  const std::string cut(kConsoleCopyCutLine);
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t printed;  // lines printed, the cut line included
+    bool isCut;
+  } cases[] = {
+      {"nothing", "", 0, false},
+      {"exactly 2,000 bytes", lines(20) + std::string(19, 'y') + "\n", 21, false},
+      {"one byte more", lines(20) + std::string(20, 'y') + "\n", 20, true},
+      {"a last line without line end", "a\nb", 2, false},
+      {"a first line too long for any copy", std::string(2500, 'z') + "\nshort\n", 1, true},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string_view> printed = ConsoleCopyLines(c.text);
+    ASSERT_EQ(printed.size(), c.printed) << c.what;
+    std::size_t bytes = 0;
+    std::string joined;
+    for (const std::string_view piece : printed) {
+      bytes += piece.size();
+      joined += piece;
+    }
+    EXPECT_LE(bytes, kConsoleCopyMaxBytes) << c.what;
+    if (c.isCut) {
+      EXPECT_EQ(printed.back(), cut) << c.what;
+      joined.resize(joined.size() - cut.size());
+      EXPECT_EQ(c.text.substr(0, joined.size()), joined) << c.what;
+    } else {
+      EXPECT_EQ(joined, c.text) << c.what;
+    }
+  }
+}

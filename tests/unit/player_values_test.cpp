@@ -107,6 +107,22 @@ TEST_F(PlayerValuesTest, FileFormat) {
        {{string("a\0b", 3), 5}, {"c", 1}},
        3},
       {"invalid UTF-8", "\xff\xfe,7\n\xc3(,3\n", true, {{"\xff\xfe", 7}, {"\xc3(", 3}}, 5},
+      {"byte-order mark at the start is skipped",
+       "\xEF\xBB\xBFid1,1500\r\nid2,900\r\n",
+       true,
+       {{"id1", 1500}, {"id2", 900}},
+       1200},
+      {"a mark anywhere else is key bytes",
+       "a,1\n\xEF\xBB\xBF"
+       "b,3\n",
+       true,
+       {{"a", 1},
+        {"\xEF\xBB\xBF"
+         "b",
+         3}},
+       2},
+      {"a mark alone is an empty file", "\xEF\xBB\xBF", false, {}, 0},
+      {"half a mark is a key", "\xEF\xBB,4\n", true, {{"\xEF\xBB", 4}}, 4},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -387,13 +403,30 @@ TEST_F(PlayerValuesTest, WhatIsNoRegularFileFailsLikeAMissingOne) {
   const std::string fifo = dir_ + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   files_.push_back(fifo);
-  const std::string paths[] = {dir_, dir_ + "/", Missing(), "", fifo, "/dev/zero", "/dev/null"};
-  for (const std::string& path : paths) {
-    SCOPED_TRACE(path);
+  // A link to itself opens as nothing at all, not even as root.
+  const std::string loop = dir_ + "/loop";
+  ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+  files_.push_back(loop);
+  const struct {
+    std::string path;
+    ValuesLoad outcome;
+  } cases[] = {
+      {dir_, ValuesLoad::NotARegularFile},
+      {dir_ + "/", ValuesLoad::NotARegularFile},
+      {Missing(), ValuesLoad::NoSuchFile},
+      {"", ValuesLoad::NoSuchFile},
+      {fifo, ValuesLoad::NotARegularFile},
+      {"/dev/zero", ValuesLoad::NotARegularFile},
+      {"/dev/null", ValuesLoad::NotARegularFile},
+      {loop, ValuesLoad::CannotBeRead},
+      {dir_ + "/good.txt/under", ValuesLoad::NoSuchFile},  // a file is no folder
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     PlayerValues store;
     store.Reload(Write("a,10\nb,30\n", "good.txt"));
     ASSERT_TRUE(store.IsLoaded());
-    store.Reload(path);  // a FIFO without writer must not block
+    EXPECT_EQ(store.Reload(c.path), c.outcome);  // a FIFO without writer must not block
     EXPECT_FALSE(store.IsLoaded());
     EXPECT_EQ(store.EntryCount(), 2u) << "a file that does not open leaves the store";
     EXPECT_EQ(store.Average(), 20);
