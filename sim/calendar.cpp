@@ -47,10 +47,11 @@ long long CalendarNow() {
 
 }  // namespace kelsim::detail
 
-// The C library's time(), interposed for every library of this process.
-// NOLINTNEXTLINE(cert-dcl58-cpp,bugprone-reserved-identifier): the interposer is the point
-time_t time(time_t* out) noexcept {
+// The C library's time(), interposed for every library of this process.  It
+// stands in for the C library's own, so its parameter keeps that one's name.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+time_t time(time_t* __timer) noexcept {
   const auto now = static_cast<time_t>(kelsim::detail::CalendarNow());
-  if (out) *out = now;
+  if (__timer) *__timer = now;
   return now;
 }
