@@ -53,13 +53,6 @@ bool SwitchCooldowns::CoolingDown(std::string_view authId, long long now,
   return distance < cooldownSeconds;
 }
 
-void SwitchCooldowns::Clear() {
-  for (Entry& entry : entries_) {
-    entry.authId.clear();
-    entry.movedAt = 0;
-  }
-}
-
 bool SparedFromBalanceMove(edict_t* player) {
   if (HostApi::CvarValue(Cvar::Immunity) > 0.0f && IsServerOperator(player)) return true;
   const float cooldown = HostApi::CvarValue(Cvar::SwitchCooldown);
@@ -72,5 +65,3 @@ void RecordBalanceMove(edict_t* player) {
   if (!RecordsKeptFor(player)) return;
   g_cooldowns.Record(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds());
 }
-
-SwitchCooldowns& TheSwitchCooldowns() { return g_cooldowns; }

@@ -35,8 +35,6 @@ class SwitchCooldowns {
   // record last longer than the cooldown's length past its setting.  False
   // for a cooldown of 0 or less (or NaN) and for an empty id.
   bool CoolingDown(std::string_view authId, long long now, double cooldownSeconds) const;
-  // Forgets every move.
-  void Clear();
 
  private:
   struct Entry {
@@ -60,5 +58,3 @@ bool SparedFromBalanceMove(edict_t* player);
 // at the current calendar second; bots and players without an id are not
 // recorded.
 void RecordBalanceMove(edict_t* player);
-// The plugin's one table of moves.
-SwitchCooldowns& TheSwitchCooldowns();
