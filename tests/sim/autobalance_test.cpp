@@ -45,33 +45,6 @@ TEST_F(BalanceStory, AutoBalanceArmsTheMoveOnceAsKelFromTheConsoleWould) {
   EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, kArmedForMarines}));
 }
 
-TEST_F(BalanceStory, AutoBalanceCountsAgainOnEveryMap) {
-  server.SetCvar("kel_autobalance", "30");
-  server.SetTime(100.0f);
-  const std::vector<int> marines = JoinMany("Marine", 1, 6);
-  JoinMany("Alien", 2, 4);
-  server.RunUntil(125.0f);
-  server.ChangeMap();  // the clock restarts at 1.0; 25 s on the old map do not count
-  server.ClearObservations();
-  server.RunUntil(30.5f);
-  EXPECT_TRUE(server.LogLines().empty());
-  server.RunUntil(31.5f);
-  EXPECT_EQ(server.LogLines(), Strings{kArmedForMarines});
-
-  // The map start disarms the move; after a full count on the next map it
-  // is armed again.
-  server.ChangeMap();
-  server.Kill(marines[0]);
-  server.RunUntil(30.5f);
-  EXPECT_TRUE(ClientCommands(marines[0]).empty());
-  server.RunUntil(31.5f);
-  server.Respawn(marines[0]);
-  server.Frame();
-  server.Kill(marines[0]);
-  server.Frame();
-  EXPECT_EQ(ClientCommands(marines[0]), Strings{"readyroom\n"});
-}
-
 // ---- immunity ---------------------------------------------------------------
 
 TEST_F(BalanceStory, ImmuneOperatorIsPassedOverForGood) {
