@@ -42,6 +42,15 @@ void SendJoinCommand(const std::string& name, const char* command) {
   LogPlacement(player, command);
 }
 
+// True while the player values are loaded; otherwise the command's warning
+// goes to the server log, the caller is told, and the command does nothing.
+bool ValuesLoadedElseRefuse(const CommandCaller& caller, const char* warning) {
+  if (PlayerValues::Instance().IsLoaded()) return true;
+  LogToServer("%s", warning);
+  ReplyAlert(caller, "Sorry, player values not loaded\n");
+  return false;
+}
+
 void ShowTeamValues(const CommandCaller& caller) {
   std::vector<RatedPlayer> marines;
   std::vector<RatedPlayer> aliens;
@@ -141,20 +150,14 @@ std::vector<RatedPlayer> GatherRatedPlayers(bool (*keep)(TeamId team)) {
 }
 
 void ShowTeamValuesCommand(const CommandCaller& caller) {
-  if (!PlayerValues::Instance().IsLoaded()) {
-    LogToServer("kel warning: player values file not loaded\n");
-    ReplyAlert(caller, "Sorry, player values not loaded\n");
-    return;
+  if (ValuesLoadedElseRefuse(caller, "kel warning: player values file not loaded\n")) {
+    ShowTeamValues(caller);
   }
-  ShowTeamValues(caller);
 }
 
 void AssignEvenTeamsCommand(const CommandCaller& caller) {
-  if (!PlayerValues::Instance().IsLoaded()) {
-    // This wording whatever file kel_playervaluesfile names.
-    LogToServer("kel warning: player_values.txt file not loaded\n");
-    ReplyAlert(caller, "Sorry, player values not loaded\n");
-    return;
+  // This wording whatever file kel_playervaluesfile names.
+  if (ValuesLoadedElseRefuse(caller, "kel warning: player_values.txt file not loaded\n")) {
+    AssignEvenTeams(caller);
   }
-  AssignEvenTeams(caller);
 }
