@@ -7,7 +7,7 @@
 
 namespace {
 
-SwitchCooldowns g_cooldowns;
+MoveCooldowns g_cooldowns;
 
 // A bot's id is "BOT", shared by every bot: a record under it would hold
 // back all of them for the move of one.
@@ -17,14 +17,14 @@ bool RecordsKeptFor(edict_t* player) {
 
 }  // namespace
 
-std::size_t SwitchCooldowns::IndexOf(std::string_view authId) const {
+std::size_t MoveCooldowns::IndexOf(std::string_view authId) const {
   for (std::size_t i = 0; i < kCapacity; ++i) {
     if (!entries_[i].authId.empty() && entries_[i].authId == authId) return i;
   }
   return kCapacity;
 }
 
-std::size_t SwitchCooldowns::IndexToTake() const {
+std::size_t MoveCooldowns::IndexToTake() const {
   std::size_t oldest = 0;
   for (std::size_t i = 0; i < kCapacity; ++i) {
     if (entries_[i].authId.empty()) return i;
@@ -33,7 +33,7 @@ std::size_t SwitchCooldowns::IndexToTake() const {
   return oldest;
 }
 
-void SwitchCooldowns::Record(std::string_view authId, long long now) {
+void MoveCooldowns::Record(std::string_view authId, long long now) {
   if (authId.empty() || authId.size() > kMaxIdBytes) return;
   std::size_t index = IndexOf(authId);
   if (index == kCapacity) {
@@ -43,8 +43,8 @@ void SwitchCooldowns::Record(std::string_view authId, long long now) {
   entries_[index].movedAt = now;
 }
 
-bool SwitchCooldowns::CoolingDown(std::string_view authId, long long now,
-                                  double cooldownSeconds) const {
+bool MoveCooldowns::CoolingDown(std::string_view authId, long long now,
+                                double cooldownSeconds) const {
   if (!(cooldownSeconds > 0.0) || authId.empty()) return false;
   const std::size_t index = IndexOf(authId);
   if (index == kCapacity) return false;
@@ -53,9 +53,13 @@ bool SwitchCooldowns::CoolingDown(std::string_view authId, long long now,
   return distance < cooldownSeconds;
 }
 
+bool ImmuneOperator(edict_t* player) {
+  return HostApi::CvarValue(Cvar::Immunity) > 0.0f && IsServerOperator(player);
+}
+
 bool SparedFromBalanceMove(edict_t* player) {
-  if (HostApi::CvarValue(Cvar::Immunity) > 0.0f && IsServerOperator(player)) return true;
-  const float cooldown = HostApi::CvarValue(Cvar::SwitchCooldown);
+  if (ImmuneOperator(player)) return true;
+  const float cooldown = HostApi::CvarValue(Cvar::MoveCooldown);
   if (!(cooldown > 0.0f) || !RecordsKeptFor(player)) return false;
   return g_cooldowns.CoolingDown(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds(),
                                  cooldown);

@@ -1,6 +1,7 @@
-// Who the death-time move leaves alone: operators while kel_immunity is on
-// ("immunity"), and players the plugin moved a short while ago while
-// kel_switchcooldown is on ("switch cooldown").
+// Who the plugin's balance moves leave alone: operators while kel_immunity
+// is on ("immunity"; the death-time move, movelast and rrr pass over them),
+// and players the death-time move or movelast moved a short while ago while
+// kel_move_cooldown is on ("switch cooldown"; those two pass over them).
 //
 // Moves made by the death-time move and by movelast are recorded whatever
 // the variables say, so that switching the cooldown on counts the moves
@@ -17,7 +18,7 @@ struct edict_t;
 
 // The calendar second of the last move of each player, by authentication
 // id, in a table of fixed size.
-class SwitchCooldowns {
+class MoveCooldowns {
  public:
   // Room for every player of a full server and as many who left.
   static constexpr std::size_t kCapacity = 64;
@@ -49,10 +50,12 @@ class SwitchCooldowns {
   std::array<Entry, kCapacity> entries_{};
 };
 
-// True when the death-time move is to leave `player` alone now: he is an
-// operator (whole id in mp_serverops) while kel_immunity is above 0, or he
-// is cooling down while kel_switchcooldown is above 0.  Bots share one id
-// and are never cooling down.
+// True when kel_immunity is on and `player` is an operator (his whole id in
+// mp_serverops).
+bool ImmuneOperator(edict_t* player);
+// True when the death-time move and movelast are to leave `player` alone
+// now: an ImmuneOperator, or cooling down while kel_move_cooldown is above
+// 0.  Bots share one id and are never cooling down.
 bool SparedFromBalanceMove(edict_t* player);
 // Records a move of `player` by the plugin (the death-time move, movelast)
 // at the current calendar second; bots and players without an id are not

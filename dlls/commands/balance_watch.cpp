@@ -32,8 +32,7 @@ bool LongerAgoThan(float now, float then, float seconds) { return std::fabs(now 
 // never a lookup by name.
 float AutoBalanceSeconds() { return HostApi::CvarValue(Cvar::AutoBalance); }
 
-// The plugin acting on its own leaves a line in the log whatever
-// kel_logactions says.
+// The plugin acting on its own leaves a line in the log.
 void LogAutoBalanceArming(Balance ahead) {
   LogWorldTriggered("kel_autobalance", "team",
                     ahead == Balance::MarinesAhead ? "marines" : "aliens");

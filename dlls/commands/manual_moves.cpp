@@ -15,7 +15,10 @@ namespace {
 // The last joiner of `team` to the ready room, or the reply that says why not.
 void MoveLastOf(const CommandCaller& caller, TeamId team) {
   const bool marines = team == kMarines;
-  const RosterEntry last = LastJoiner(team);
+  // Operators while kel_immunity is on, and players moved within
+  // kel_move_cooldown, are passed over; with nobody else the last joiner is
+  // unknown.
+  const RosterEntry last = LastJoiner(team, SparedFromBalanceMove);
   if (last.name.empty()) {
     ReplyAlert(caller, marines ? "Last marine player unknown - can't balance"
                                : "Last alien player unknown - can't balance");
@@ -83,6 +86,7 @@ void EmptyReadyRoom(const CommandCaller& /*caller*/) {
     if (!vars || HostApi::Team(vars) != kReadyRoom) return;
     const std::string name = HostApi::NetName(vars);
     if (name.empty()) return;
+    if (ImmuneOperator(entity)) return;  // kel_immunity: he stays in the ready room
     NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), kChatArea);
     HostApi::SendClientCommand(entity, "autoassign\n");
     LogPlayerAction(entity, "kel_rrr");

@@ -24,14 +24,14 @@ bool g_toldUnknownSearch = false;
 bool OnATeam(TeamId team) { return team == kMarines || team == kAliens; }
 bool Anywhere(TeamId /*team*/) { return true; }
 
-// ---- eventeams' standard log lines (kel_logactions) -----------------------
+// ---- eventeams' standard log lines ----------------------------------------
 // A player sent the join command of a team he is not on is placed there;
 // one re-sent his own team's command stays where he is, so no line says he
 // was moved.
 void LogPlacement(edict_t* player, const char* joinCommand) {
   const bool marines = std::strcmp(joinCommand, "jointeamone\n") == 0;
   if (PlayerTeam(player) == (marines ? kMarines : kAliens)) return;
-  LogPlayerAction(player, "kel_eventeams", "team", marines ? "marines" : "aliens");
+  LogPlayerAction(player, "kel_eventeams", "team", marines ? "1" : "2");
 }
 // ---------------------------------------------------------------------------
 

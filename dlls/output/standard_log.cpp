@@ -68,11 +68,9 @@ void LogWorldTriggered(std::string_view action, std::string_view key, std::strin
   Write(WorldTriggeredLine(action, key, value));
 }
 
-bool ActionLogOn() { return HostApi::CvarValue(Cvar::LogActions) > 0.0f; }
-
 void LogPlayerAction(edict_t* player, std::string_view action, std::string_view key,
                      std::string_view value) {
-  if (!player || !ActionLogOn()) return;
+  if (!player) return;
   // The host's texts are copied before the next call can rotate them.
   const std::string name = HostApi::NetName(HostApi::EdictVars(player));
   const std::string authId = HostApi::PlayerAuthId(player);
@@ -83,9 +81,9 @@ void LogPlayerAction(edict_t* player, std::string_view action, std::string_view 
 
 void LogCallerAction(const CommandCaller& caller, std::string_view action, std::string_view key,
                      std::string_view value) {
-  if (!caller.IsServerConsole()) {
+  if (caller.IsServerConsole()) {
+    LogWorldTriggered(action, key, value);
+  } else {
     LogPlayerAction(caller.player, action, key, value);
-  } else if (ActionLogOn()) {
-    Write(PlayerTriggeredLine(kServerConsoleSubject, action, key, value));
   }
 }

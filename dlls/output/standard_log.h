@@ -27,9 +27,6 @@ struct LogSubject {
   std::string_view team;
 };
 
-// The server console, as the game's own log writes it when it acts.
-inline constexpr LogSubject kServerConsoleSubject{"Console", 0, "Console", "Console"};
-
 // Each text field is cut to this many bytes (at a UTF-8 character's start),
 // so a line stays far below the log buffer's 1023 characters.
 inline constexpr std::size_t kLogFieldMaxBytes = 63;
@@ -52,13 +49,11 @@ std::string WorldTriggeredLine(std::string_view action, std::string_view key = {
 void LogWorldTriggered(std::string_view action, std::string_view key = {},
                        std::string_view value = {});
 
-// kel_logactions above 0: the commands and moves below are logged.
-bool ActionLogOn();
-// While ActionLogOn: a line about `player` as the host knows him now (net
-// name, user id, auth id, team info key).  Nothing for a null player.
+// A line about `player` as the host knows him now (net name, user id, auth
+// id, team info key).  Nothing for a null player.
 void LogPlayerAction(edict_t* player, std::string_view action, std::string_view key = {},
                      std::string_view value = {});
-// While ActionLogOn: a line about whoever gave a command; the server
-// console is written as the game writes it, "Console<0><Console><Console>".
+// A line about whoever gave a command: the player, or, for the server
+// console, a world event (`World triggered "ACTION"`).
 void LogCallerAction(const CommandCaller& caller, std::string_view action,
                      std::string_view key = {}, std::string_view value = {});

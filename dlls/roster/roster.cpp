@@ -42,7 +42,9 @@ void ResetRoster() {
   }
 }
 
-RosterEntry LastJoiner(TeamId team) {
+RosterEntry LastJoiner(TeamId team) { return LastJoiner(team, nullptr); }
+
+RosterEntry LastJoiner(TeamId team, bool (*passOver)(edict_t* player)) {
   float bestTime = -1.0f;
   int chosen = 0;
   // From the highest slot down, replacing only on a strictly later time, so
@@ -54,6 +56,7 @@ RosterEntry LastJoiner(TeamId team) {
     // counts only while a present player with that name is on that team.
     edict_t* player = FindPlayerByName(entry.name);
     if (!player || HostApi::Team(HostApi::PlayerVars(player)) != team) continue;
+    if (passOver != nullptr && passOver(player)) continue;
     chosen = slot;
     bestTime = entry.joinTime;
   }

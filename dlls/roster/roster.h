@@ -40,6 +40,9 @@ void ResetRoster();
 // slot.  Slots above 32 are not considered.  The empty entry (name "", team
 // kNoTeam, time 0) when there is none.
 RosterEntry LastJoiner(TeamId team);
+// The same, passing over every entry whose present player `passOver` says
+// to leave alone (the entry before him on that team may then be given).
+RosterEntry LastJoiner(TeamId team, bool (*passOver)(edict_t* player));
 
 // Live queries: they read the engine's data now, keep nothing, and run over
 // the engine's slots 1..maxClients.  A player is an edict in use that the

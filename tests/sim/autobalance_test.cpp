@@ -1,6 +1,6 @@
 // Stories of the balancing switches through the simulated server with the
 // real plugin loaded: autobalance arming the death-time move by itself,
-// operators' immunity, and the switch cooldown on the simulated calendar.
+// operators' immunity, and the move cooldown on the simulated calendar.
 #include <string>
 #include <vector>
 
@@ -39,10 +39,12 @@ TEST_F(BalanceStory, AutoBalanceArmsTheMoveOnceAsKelFromTheConsoleWould) {
   EXPECT_EQ(ClientCommands(marines[2]), Strings{"readyroom\n"});
   server.Frame();   // 5/4: even, the move is off
   Join("Late", 1);  // 6/4 again: a new imbalance, a new count
+  const std::string moved =
+      "\"Marine3<4><STEAM_0:1:3><marine1team>\" triggered \"kel_deathmove\"\n";
   server.RunUntil(150.0f);
-  EXPECT_EQ(server.LogLines().size(), 1u);
+  EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, moved}));
   server.RunUntil(161.0f);
-  EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, kArmedForMarines}));
+  EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, moved, kArmedForMarines}));
 }
 
 // ---- immunity ---------------------------------------------------------------
@@ -74,9 +76,9 @@ TEST_F(BalanceStory, ImmuneOperatorIsPassedOverForGood) {
   EXPECT_EQ(ClientCommands(op), Strings{"readyroom\n"});
 }
 
-// ---- switch cooldown ----------------------------------------------------------
+// ---- move cooldown ------------------------------------------------------------
 
-TEST_F(BalanceStory, SwitchCooldownSparesPlayersMovedRecentlyOnTheCalendar) {
+TEST_F(BalanceStory, MoveCooldownSparesPlayersMovedRecentlyOnTheCalendar) {
   server.SetCalendarTime(kCalendar);
   const std::vector<int> marines = JoinMany("Marine", 1, 6);
   JoinMany("Alien", 2, 4);
@@ -99,7 +101,7 @@ TEST_F(BalanceStory, SwitchCooldownSparesPlayersMovedRecentlyOnTheCalendar) {
   server.Respawn(marines[5]);
   server.Frame();
 
-  server.SetCvar("kel_switchcooldown", "60");
+  server.SetCvar("kel_move_cooldown", "60");
   server.Kill(marines[5]);
   server.Kill(bot);  // bots share the id "BOT": never held back
   server.Frame();
@@ -115,6 +117,55 @@ TEST_F(BalanceStory, SwitchCooldownSparesPlayersMovedRecentlyOnTheCalendar) {
   server.Kill(marines[5]);
   server.Frame();
   EXPECT_EQ(ClientCommands(marines[5]), (Strings{"readyroom\n", "readyroom\n"}));
+}
+
+// movelast takes the last joiner of the larger team whom neither immunity
+// nor the cooldown protects, and says it knows none when everyone is; the
+// cooldown follows the id through a reconnect and ends on the calendar; rrr
+// leaves an immune operator in the ready room.
+TEST_F(BalanceStory, MoveLastAndRrrPassOverProtectedPlayers) {
+  server.SetCalendarTime(kCalendar);
+  server.SetCvar("kel_immunity", "1");
+  server.SetCvar("kel_move_cooldown", "60");
+  const int first = Join("First", 1);
+  const int second = Join("Second", 1);
+  server.SetTeam(op, 1);  // 3/0, the operator joined last
+  const auto moveLast = [&] {
+    server.ClearObservations();
+    EXPECT_TRUE(server.ServerCommand({"movelast"}));
+    server.Frame();  // the game moves whom it was told to
+  };
+
+  moveLast();
+  EXPECT_TRUE(ClientCommands(op).empty()) << "immune";
+  EXPECT_EQ(ClientCommands(second), Strings{"readyroom\n"});
+  server.SetTeam(second, 1);  // straight back: the last joiner again
+  moveLast();
+  EXPECT_TRUE(ClientCommands(second).empty()) << "cooling down";
+  EXPECT_EQ(ClientCommands(first), Strings{"readyroom\n"});
+  const long long firstMoved = server.CalendarTime();
+  server.SetTeam(first, 1);
+  moveLast();
+  EXPECT_EQ(server.ConsoleLines(), Strings{"Last marine player unknown - can't balance"});
+  EXPECT_EQ(CountEvents(kelsim::Event::Kind::ClientCommand), 0);
+
+  // He leaves and comes back under the same id: still cooling down.
+  server.Disconnect(first);
+  const int back = server.Connect("First", "STEAM_0:1:1");  // First's id, from Join
+  server.SetTeam(back, 1);
+  server.AdvanceCalendarTime(static_cast<double>(firstMoved + 59 - server.CalendarTime()));
+  moveLast();
+  EXPECT_EQ(server.ConsoleLines(), Strings{"Last marine player unknown - can't balance"});
+  server.AdvanceCalendarTime(2.0);  // 60 s and more since his move
+  moveLast();
+  EXPECT_EQ(ClientCommands(back), Strings{"readyroom\n"});
+
+  server.SetTeam(op, 0);
+  const int waiting = Join("Waiting", 0);
+  server.ClearObservations();
+  EXPECT_TRUE(server.ServerCommand({"rrr"}));
+  EXPECT_EQ(ClientCommands(waiting), Strings{"autoassign\n"});
+  EXPECT_TRUE(ClientCommands(op).empty()) << "an immune operator stays in the ready room";
 }
 
 }  // namespace

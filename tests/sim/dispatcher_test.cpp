@@ -200,15 +200,23 @@ TEST_F(Dispatch, EvenTeamsWithoutValuesAfterTheGate) {
     EXPECT_EQ(server.Say(player, std::string("/") + word), MRES_IGNORED) << word;
     EXPECT_EQ(Observed(), 2u) << word;  // the chat line, shown to both players
 
+    // The operator command's own log line comes first, whatever its answer.
     server.ClearObservations();
     EXPECT_EQ(server.Say(op, std::string("/") + word), MRES_SUPERCEDE) << word;
     EXPECT_EQ(HudTexts(op), Strings{kNotLoaded}) << word;
-    EXPECT_EQ(server.LogLines(), Strings{kEvenTeamsWarning}) << word;
+    EXPECT_EQ(server.LogLines(),
+              (Strings{"\"Admin<1><" + std::string(kOperatorId) +
+                           "><>\" triggered \"kel_command\" (command \"" + word + "\")\n",
+                       kEvenTeamsWarning}))
+        << word;
 
     server.ClearObservations();
     EXPECT_EQ(Console(word), MRES_SUPERCEDE) << word;
     EXPECT_EQ(server.ConsoleLines(), Strings{"Sorry, player values not loaded"}) << word;
-    EXPECT_EQ(server.LogLines(), Strings{kEvenTeamsWarning}) << word;
+    EXPECT_EQ(server.LogLines(),
+              (Strings{"World triggered \"kel_command\" (command \"" + std::string(word) + "\")\n",
+                       kEvenTeamsWarning}))
+        << word;
   }
 }
 
@@ -229,7 +237,9 @@ TEST_F(Dispatch, WithValuesLoadedTheValuesCommandsRunTheirActions) {
   server.ClearObservations();
   EXPECT_EQ(Console("eventeam"), MRES_SUPERCEDE);  // both in the ready room
   EXPECT_EQ(server.ConsoleLines(), Strings{});
-  EXPECT_EQ(server.LogLines(), Strings{});
+  // The command's line, then a line for each player it places.
+  ASSERT_EQ(server.LogLines().size(), 3u);
+  EXPECT_EQ(server.LogLines()[0], "World triggered \"kel_command\" (command \"eventeam\")\n");
   EXPECT_EQ(ChatTexts(player), Strings{"New teams assigned.  Say /stv for more info\n"});
 }
 

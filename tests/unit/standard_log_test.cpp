@@ -31,8 +31,6 @@ TEST(StandardLogLine, PlayerAndWorldLinesInTheGamesForm) {
        "k\"el\n",
        "\"a'b L 01/01/2000 - 00:00:00: x%s<-1><ST'EAM><te am>\" triggered \"kel_deathmove\" "
        "(command \"k'el \")\n"},
-      {kServerConsoleSubject, "command", "rrr",
-       "\"Console<0><Console><Console>\" triggered \"kel_deathmove\" (command \"rrr\")\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PlayerTriggeredLine(c.who, "kel_deathmove", c.key, c.value), c.expected)
@@ -41,6 +39,8 @@ TEST(StandardLogLine, PlayerAndWorldLinesInTheGamesForm) {
   EXPECT_EQ(WorldTriggeredLine("kel_autobalance", "team", "marines"),
             "World triggered \"kel_autobalance\" (team \"marines\")\n");
   EXPECT_EQ(WorldTriggeredLine("kel_autobalance"), "World triggered \"kel_autobalance\"\n");
+  EXPECT_EQ(WorldTriggeredLine("kel_command", "command", "ml"),
+            "World triggered \"kel_command\" (command \"ml\")\n");
 }
 
 TEST(StandardLogLine, EveryFieldIsCutAtACharactersStart) {

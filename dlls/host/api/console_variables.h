@@ -16,8 +16,7 @@ enum class Cvar {
   PlayerValuesFile,  // kel_playervaluesfile: the values file, beside the library
   AutoBalance,       // kel_autobalance: seconds one side stays ahead before the move arms; 0 off
   Immunity,          // kel_immunity: above 0, operators are never sent at death
-  SwitchCooldown,    // kel_switchcooldown: seconds a moved player is not sent at death again
-  LogActions,        // kel_logactions: above 0, standard log lines for commands and moves
+  MoveCooldown,      // kel_move_cooldown: seconds a moved player is not moved again
   EvenTeamsSearch,   // kel_eventeams_search: "quick" or "best" placement by eventeams
   ServerOps,         // mp_serverops: the operators' ids (the server's own)
   DisableNotice,     // qvd_disable_notice: above 0, no chat notices (the server's own)
@@ -46,8 +45,7 @@ inline constexpr ConsoleVariable kConsoleVariables[] = {
      CvarRegistration::Protected},
     {"kel_autobalance", "0", Cvar::AutoBalance, CvarRegistration::Plain},
     {"kel_immunity", "0", Cvar::Immunity, CvarRegistration::Plain},
-    {"kel_switchcooldown", "0", Cvar::SwitchCooldown, CvarRegistration::Plain},
-    {"kel_logactions", "0", Cvar::LogActions, CvarRegistration::Plain},
+    {"kel_move_cooldown", "0", Cvar::MoveCooldown, CvarRegistration::Plain},
     {"kel_eventeams_search", "quick", Cvar::EvenTeamsSearch, CvarRegistration::Plain},
     {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs},
     {"qvd_disable_notice", "", Cvar::DisableNotice, CvarRegistration::NotOurs},

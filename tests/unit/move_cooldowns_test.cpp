@@ -1,4 +1,4 @@
-// The table behind kel_switchcooldown: which recorded moves still hold a
+// The table behind kel_move_cooldown: which recorded moves still hold a
 // player back, and what a full table gives up first.
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@ namespace {
 
 constexpr long long kMovedAt = 1'700'000'000;
 
-TEST(SwitchCooldowns, AMoveHoldsBackForLessThanTheCooldown) {
-  SwitchCooldowns table;
+TEST(MoveCooldowns, AMoveHoldsBackForLessThanTheCooldown) {
+  MoveCooldowns table;
   table.Record("STEAM_0:1:7", kMovedAt);
   const struct {
     const char* id;
@@ -43,10 +43,10 @@ TEST(SwitchCooldowns, AMoveHoldsBackForLessThanTheCooldown) {
   EXPECT_TRUE(table.CoolingDown("STEAM_0:1:7", kMovedAt + 150, 60.0));
 }
 
-TEST(SwitchCooldowns, EmptyAndOverlongIdsAreNeverRecorded) {
-  SwitchCooldowns table;
-  const std::string longest(SwitchCooldowns::kMaxIdBytes, 'x');
-  const std::string tooLong(SwitchCooldowns::kMaxIdBytes + 1, 'x');
+TEST(MoveCooldowns, EmptyAndOverlongIdsAreNeverRecorded) {
+  MoveCooldowns table;
+  const std::string longest(MoveCooldowns::kMaxIdBytes, 'x');
+  const std::string tooLong(MoveCooldowns::kMaxIdBytes + 1, 'x');
   table.Record("", kMovedAt);
   table.Record(longest, kMovedAt);
   table.Record(tooLong, kMovedAt);
@@ -55,16 +55,16 @@ TEST(SwitchCooldowns, EmptyAndOverlongIdsAreNeverRecorded) {
   EXPECT_FALSE(table.CoolingDown(tooLong, kMovedAt, 60.0));
 }
 
-TEST(SwitchCooldowns, AFullTableGivesUpTheOldestMove) {
-  SwitchCooldowns table;
+TEST(MoveCooldowns, AFullTableGivesUpTheOldestMove) {
+  MoveCooldowns table;
   const auto id = [](std::size_t k) { return "STEAM_0:0:" + std::to_string(k); };
   // Moves in a shuffled order of time, so the oldest is not the first entry.
-  for (std::size_t k = 0; k < SwitchCooldowns::kCapacity; ++k)
-    table.Record(id(k), kMovedAt + static_cast<long long>((k * 37) % SwitchCooldowns::kCapacity));
+  for (std::size_t k = 0; k < MoveCooldowns::kCapacity; ++k)
+    table.Record(id(k), kMovedAt + static_cast<long long>((k * 37) % MoveCooldowns::kCapacity));
   table.Record(id(1000), kMovedAt + 500);
   EXPECT_TRUE(table.CoolingDown(id(1000), kMovedAt + 500, 1000.0));
   EXPECT_FALSE(table.CoolingDown(id(0), kMovedAt + 500, 1000.0)) << "the oldest move gave way";
-  for (std::size_t k = 1; k < SwitchCooldowns::kCapacity; ++k)
+  for (std::size_t k = 1; k < MoveCooldowns::kCapacity; ++k)
     EXPECT_TRUE(table.CoolingDown(id(k), kMovedAt + 500, 1000.0)) << id(k);
 }
 
