@@ -4,6 +4,7 @@
 
 #include "host_api.h"
 #include "operators.h"
+#include "standard_log.h"
 
 namespace {
 
@@ -65,7 +66,10 @@ bool SparedFromBalanceMove(edict_t* player) {
                                  cooldown);
 }
 
-void RecordBalanceMove(edict_t* player) {
-  if (!RecordsKeptFor(player)) return;
-  g_cooldowns.Record(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds());
+void SendToReadyRoomForBalance(edict_t* player, const char* action) {
+  HostApi::SendClientCommand(player, "readyroom\n");
+  if (RecordsKeptFor(player)) {
+    g_cooldowns.Record(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds());
+  }
+  LogPlayerAction(player, action);
 }

@@ -57,7 +57,9 @@ bool ImmuneOperator(edict_t* player);
 // now: an ImmuneOperator, or cooling down while kel_move_cooldown is above
 // 0.  Bots share one id and are never cooling down.
 bool SparedFromBalanceMove(edict_t* player);
-// Records a move of `player` by the plugin (the death-time move, movelast)
-// at the current calendar second; bots and players without an id are not
-// recorded.
-void RecordBalanceMove(edict_t* player);
+// A balance move of `player` (the death-time move, movelast): his client is
+// made to run "readyroom\n", the move is recorded at the current calendar
+// second for the cooldown (bots and players without an id are not), and the
+// server log gets the standard line `"…" triggered "ACTION"` while he still
+// stands on the team he leaves.
+void SendToReadyRoomForBalance(edict_t* player, const char* action);

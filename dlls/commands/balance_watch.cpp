@@ -180,12 +180,10 @@ void BalanceWatch::DeathMoveScan() {
 
     // The game moves him only when his client sends the command back, so
     // later refreshes in this frame still count him on his old team.
-    HostApi::SendClientCommand(entity, "readyroom\n");
+    SendToReadyRoomForBalance(entity, "kel_deathmove");
     const std::string name = HostApi::NetName(vars);
     NoticeAll(FormatBounded(256, "%s died -- sent to the Ready Room for balance\n", name.c_str()),
               kChatArea);
-    RecordBalanceMove(entity);
-    LogPlayerAction(entity, "kel_deathmove");
     aliveSeen_[slot] = false;
   });
 }

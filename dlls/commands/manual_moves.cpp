@@ -37,9 +37,7 @@ void MoveLastOf(const CommandCaller& caller, TeamId team) {
                           "room\n",
                           last.name.c_str()),
             kChatArea);
-  HostApi::SendClientCommand(player, "readyroom\n");
-  RecordBalanceMove(player);
-  LogPlayerAction(player, "kel_movelast");
+  SendToReadyRoomForBalance(player, "kel_movelast");
 }
 
 }  // namespace

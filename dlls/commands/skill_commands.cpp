@@ -131,7 +131,7 @@ void PlaceBest(const std::vector<RatedPlayer>& players, std::vector<std::string>
   }
   const uint64_t toTeamOne = BestSplit(marines, aliens, waitingValues);
   for (std::size_t i = 0; i < waiting.size(); ++i) {
-    const bool one = i < 64 && ((toTeamOne >> i) & 1U) != 0;
+    const bool one = i < kBestSplitMaxPool && ((toTeamOne >> i) & 1U) != 0;
     (one ? teamOneNames : teamTwoNames).push_back(waiting[i]->name);
   }
 }

@@ -115,6 +115,22 @@ bool StatusOf(int fd, FileStatus& status) { return fstat(fd, &status) == 0; }
 // only fail later on its first read, and a pipe or a device (/dev/zero, a
 // FIFO) could block or never end.  Binary mode: the store handles CR LF
 // itself, and the Windows text mode would also stop at the first Ctrl-Z.
+// The log's words for a load that failed.
+const char* FailureReason(ValuesLoad outcome) {
+  switch (outcome) {
+    case ValuesLoad::NoSuchFile:
+      return "no such file";
+    case ValuesLoad::NotARegularFile:
+      return "not a regular file";
+    case ValuesLoad::NoValues:
+      return "no values";
+    case ValuesLoad::CannotBeRead:
+    case ValuesLoad::Loaded:
+      break;
+  }
+  return "cannot be read";
+}
+
 // Why a file that would not open failed, from errno.
 ValuesLoad OpenFailure(int error) {
   return error == ENOENT || error == ENOTDIR ? ValuesLoad::NoSuchFile : ValuesLoad::CannotBeRead;
@@ -206,25 +222,20 @@ ValuesLoad PlayerValues::LoadFile(const std::string& path) {
 std::string ValuesLoadLogLine(std::string_view path, ValuesLoad outcome,
                               const PlayerValues& store) {
   // Bounded: the path comes from the plugin manager and a console variable.
-  constexpr std::size_t kMaxPathBytes = 255;
+  const std::string_view shownPath = path.substr(0, 255);
   std::string line;
-  line += outcome == ValuesLoad::Loaded
-              ? "kel: read " + std::to_string(store.EntryCount()) + " player values from \""
-              : "kel: could not read player values from \"";
-  line.append(path.substr(0, kMaxPathBytes));
-  switch (outcome) {
-    case ValuesLoad::Loaded:
-      return line + "\" (average " + std::to_string(store.Average()) + ")\n";
-    case ValuesLoad::NoSuchFile:
-      return line + "\": no such file\n";
-    case ValuesLoad::NotARegularFile:
-      return line + "\": not a regular file\n";
-    case ValuesLoad::CannotBeRead:
-      return line + "\": cannot be read\n";
-    case ValuesLoad::NoValues:
-      return line + "\": no values\n";
+  if (outcome == ValuesLoad::Loaded) {
+    line = "kel: read " + std::to_string(store.EntryCount()) + " player values from \"";
+    line += shownPath;
+    line += "\" (average " + std::to_string(store.Average()) + ")\n";
+    return line;
   }
-  return line + "\"\n";
+  line = "kel: could not read player values from \"";
+  line += shownPath;
+  line += "\": ";
+  line += FailureReason(outcome);
+  line += '\n';
+  return line;
 }
 
 ValuesLoad PlayerValues::Reload(const std::string& path) {
