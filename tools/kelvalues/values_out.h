@@ -1,0 +1,42 @@
+// What every kelvalues command that makes a values file shares: the id
+// forms it accepts, the scale it writes on, and how it writes the file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kelvalues {
+
+// The plugin's form of a Steam id, "STEAM_0:X:Y", from any of the forms
+// operators meet: STEAM_0:X:Y, STEAM_1:X:Y, X:Y (the stats database's form),
+// [U:1:N] and a 64-bit SteamID in decimal.  Nothing for anything else,
+// among them BOT, HLTV, STEAM_ID_LAN, STEAM_ID_PENDING and VALVE_ID_*.
+std::optional<std::string> NormalizeSteamId(std::string_view text);
+
+struct ValueLine {
+  std::string id;  // STEAM_0:X:Y
+  int32_t value;
+};
+
+// Maps each player's score, a nonnegative number proportional to his
+// strength, to a value proportional to it, so that the values average
+// `average`; each value is at least 1 and fits the plugin's 32-bit range.
+std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, double>>& scores,
+                                      double average);
+
+// Writes `lines` as the plugin reads them: "ID,VALUE" lines sorted by id,
+// LF ends, no byte-order mark, header or comment.  With an empty `path`
+// the lines go to standard output; otherwise they go to a temporary file
+// in the target's folder, renamed over the target only once complete and
+// flushed.  False, with `error` saying why, when that failed (the target is
+// then untouched).
+bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std::string& error);
+
+// The summary printed to standard error: entries, average, minimum, maximum.
+std::string Summary(const std::vector<ValueLine>& lines);
+
+}  // namespace kelvalues
