@@ -35,22 +35,23 @@ expected="$here/$name.expected"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# One run into $scratch/$1: relative script path, so that kelsim's own
-# messages name the script the same way on every machine.
+# One run, its transcript into $scratch/TARGET:  play TARGET COMMAND...
+# The script is named by a relative path, so that kelsim's own messages
+# name it the same way on every machine.
 play() {
+  target=$1
+  shift
   status=0
   (cd "$here" && TMPDIR=/tmp "$@" --plugin "$plugin" "$name.kel") \
     >"$scratch/raw" 2>&1 || status=$?
   echo "(kelsim exited with status $status)" >>"$scratch/raw"
   sed -e 's#kelsim\.[A-Za-z0-9]\{6\}#kelsim.XXXXXX#g' \
       -e 's#^\(\[ *[0-9.]*\] >> load \)[^ ]* (#\1PLUGIN (#' \
-      "$scratch/raw" >"$scratch/$out"
+      "$scratch/raw" >"$scratch/$target"
 }
 
-out=first
-play "$@"
-out=second
-play "$@"
+play first "$@"
+play second "$@"
 if ! cmp -s "$scratch/first" "$scratch/second"; then
   echo "FAIL: $name: two runs of the same scenario gave different transcripts;"
   echo "something outside the scenario (the real clock, an unseeded random choice) reaches it:"
