@@ -112,7 +112,10 @@ std::string LineList(const std::vector<uint64_t>& lines) {
     }
     if (runs > 0) text += ", ";
     text += std::to_string(lines[i]);
-    if (j > i) text += "-" + std::to_string(lines[j]);
+    if (j > i) {
+      text += '-';  // appended alone: GCC 12 warns falsely of "-" + string (-Wrestrict)
+      text += std::to_string(lines[j]);
+    }
     ++runs;
     i = j + 1;
   }
