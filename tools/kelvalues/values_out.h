@@ -13,7 +13,10 @@ namespace kelvalues {
 
 // The plugin's form of a Steam id, "STEAM_0:X:Y", from any of the forms
 // operators meet: STEAM_0:X:Y, STEAM_1:X:Y, X:Y (the stats database's form),
-// [U:1:N] and a 64-bit SteamID in decimal.  Nothing for anything else,
+// [U:1:N] and a 64-bit SteamID in decimal (76561197960265728 + account).
+// X must be 0 or 1 and the account (2 * Y + X, or N) a nonzero 32-bit
+// number; numbers are plain decimal digits (leading zeros are dropped, no
+// sign, no blanks, the text is not trimmed).  Nothing for anything else,
 // among them BOT, HLTV, STEAM_ID_LAN, STEAM_ID_PENDING and VALVE_ID_*.
 std::optional<std::string> NormalizeSteamId(std::string_view text);
 
@@ -24,7 +27,11 @@ struct ValueLine {
 
 // Maps each player's score, a nonnegative number proportional to his
 // strength, to a value proportional to it, so that the values average
-// `average`; each value is at least 1 and fits the plugin's 32-bit range.
+// `average`; each value is rounded, at least 1 and fits the plugin's 32-bit
+// range (so the floor and the ceiling may move the average a little).  A
+// score below 0 or not finite counts as 0; when every score is 0, everybody
+// gets the average.  `average` itself is clamped to [1, 2^31 - 1].  The
+// lines come in the order of `scores`.
 std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, double>>& scores,
                                       double average);
 
@@ -32,11 +39,18 @@ std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, d
 // LF ends, no byte-order mark, header or comment.  With an empty `path`
 // the lines go to standard output; otherwise they go to a temporary file
 // in the target's folder, renamed over the target only once complete and
-// flushed.  False, with `error` saying why, when that failed (the target is
-// then untouched).
+// flushed; the finished file keeps the mode of the file it replaces.  False,
+// with `error` saying why, when that failed (the target is then untouched
+// and no temporary file is left).  Also false, before anything is written,
+// when the lines would not make a file the plugin loads as meant: none at
+// all, an id not in the exact STEAM_0:X:Y form NormalizeSteamId gives, an id
+// twice, or values that sum to 0 or less.
 bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std::string& error);
 
-// The summary printed to standard error: entries, average, minimum, maximum.
+// The summary printed to standard error, one line ending in "\n":
+//   N entries, average A, minimum L, maximum H
+// with A the sum over N truncated, as the plugin computes its average;
+// "0 entries\n" for no lines.
 std::string Summary(const std::vector<ValueLine>& lines);
 
 }  // namespace kelvalues
