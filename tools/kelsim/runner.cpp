@@ -256,8 +256,7 @@ bool Runner::Run(const Step& step, std::string& error) {
     if (!Slot(a[0], slot, error)) return false;
     server_.ClientCommand(slot, std::vector<std::string>(a.begin() + 1, a.end()));
   } else if (verb == "console") {
-    if (!server_.ServerCommand(a))
-      transcript_.Note(server_.Time(), "unknown command \"" + a[0] + "\"");
+    if (!server_.ServerCommand(a)) Tell("unknown command \"" + a[0] + "\"");
   } else if (verb == "wait") {
     if (!ParseSeconds(a[0], seconds)) {
       error = "bad number of seconds \"" + a[0] + "\"";
