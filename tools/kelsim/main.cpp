@@ -202,8 +202,7 @@ int main(int argc, char** argv) {
     stepsRun += session.steps;
     refused = session.refused;
     if (session.stopped) {
-      (void)std::fprintf(stderr, "kelsim: the server stopped: %s\n",
-                         server.FatalReason().c_str());
+      (void)std::fprintf(stderr, "kelsim: the server stopped: %s\n", server.FatalReason().c_str());
       return 2;
     }
   }

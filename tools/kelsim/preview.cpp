@@ -261,8 +261,7 @@ int RunPreview(const std::vector<std::string>& args, const std::string& defaultP
   if (!ReadAll(options.players, text)) return UsageError("cannot read " + options.players);
   std::vector<PreviewPlayer> players;
   if (!ParsePreviewPlayers(text, players, error))
-    return UsageError((options.players == "-" ? "standard input" : options.players) + ", " +
-                      error);
+    return UsageError((options.players == "-" ? "standard input" : options.players) + ", " + error);
   std::ifstream valuesReadable(options.values, std::ios::binary);
   if (!valuesReadable) return UsageError("cannot read " + options.values);
 
@@ -307,8 +306,7 @@ int RunPreview(const std::vector<std::string>& args, const std::string& defaultP
     if (after == before) {
       std::printf("  %s: stays with the %s\n", server.Name(slot).c_str(), TeamWord(after));
     } else {
-      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before),
-                  TeamWord(after));
+      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before), TeamWord(after));
     }
   }
 

@@ -152,8 +152,8 @@ bool ParseSingle(const std::string& line, int number, bool firstStep, std::vecto
   if (words[0] == "repeat") {
     long times = 0;
     if (!ParseCount(words[1], 1, kMaxRepeat, times)) {
-      error = "repeat needs a count of 1 to " + std::to_string(kMaxRepeat) + ", not \"" +
-              words[1] + "\"";
+      error = "repeat needs a count of 1 to " + std::to_string(kMaxRepeat) + ", not \"" + words[1] +
+              "\"";
       return false;
     }
     if (words[2] == "repeat" || words[2] == "maxplayers") {

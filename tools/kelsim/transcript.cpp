@@ -152,8 +152,7 @@ void Transcript::Refused(float time, int line, const std::string& why) {
 void Transcript::Summary(float time, std::size_t steps, int failed, std::size_t hostErrors,
                          std::size_t refused) {
   if (!json_) {
-    std::printf("== %zu steps, %d failed expectations, %zu host errors", steps, failed,
-                hostErrors);
+    std::printf("== %zu steps, %d failed expectations, %zu host errors", steps, failed, hostErrors);
     if (refused > 0) std::printf(", %zu refused lines", refused);
     std::printf("\n");
     (void)std::fflush(stdout);
