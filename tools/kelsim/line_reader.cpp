@@ -30,7 +30,9 @@ LineReader::LineReader(bool terminal) : terminal_(terminal) {
     auto readline = reinterpret_cast<ReadlineFn>(dlsym(library, "readline"));
     auto addHistory = reinterpret_cast<AddHistoryFn>(dlsym(library, "add_history"));
     if (readline && addHistory) {
-      library_ = library;
+      // Kept open for the life of the process: the editor's history and
+      // terminal state live in its own globals, and an exit handler it set
+      // up must not point at unmapped code.
       readline_ = readline;
       addHistory_ = addHistory;
       return;
@@ -40,10 +42,6 @@ LineReader::LineReader(bool terminal) : terminal_(terminal) {
   }
   unavailable_ = "line editing is unavailable (" + why +
                  "): install libedit2, or libedit2:i386 for the i386 build";
-}
-
-LineReader::~LineReader() {
-  if (library_) dlclose(library_);
 }
 
 bool LineReader::Read(const char* prompt, std::string& line) {

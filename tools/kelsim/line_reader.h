@@ -14,9 +14,6 @@ class LineReader {
   // `terminal`: standard input is a terminal; only then is a line editor
   // looked for and the prompt shown.
   explicit LineReader(bool terminal);
-  ~LineReader();
-  LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
 
   // Why line editing is unavailable on this terminal ("" when it works or
   // when standard input is no terminal), to be said once.
@@ -30,7 +27,6 @@ class LineReader {
   using AddHistoryFn = int (*)(const char* line);
 
   bool terminal_;
-  void* library_ = nullptr;
   ReadlineFn readline_ = nullptr;
   AddHistoryFn addHistory_ = nullptr;
   std::string unavailable_;

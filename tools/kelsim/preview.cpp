@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "[--plugin PATH]";
 constexpr unsigned kDefaultSeed = 1;
 // A PLAYERS text longer than this is no list of 64 players.
-constexpr std::size_t kMaxPlayersText = 64 * 1024;
+constexpr std::size_t kMaxPlayersText = std::size_t{64} * 1024;
 // Frames for the game to carry out the moves eventeams sends.
 constexpr int kMoveFrames = 2;
 
@@ -49,19 +49,15 @@ std::string Shown(const std::string& text) {
 }
 
 bool ValidId(const std::string& id) {
-  if (id.empty() || id.size() > kMaxPreviewId) return false;
-  for (char c : id)
-    if (c <= ' ' || c > '~') return false;
-  return true;
+  return !id.empty() && id.size() <= kMaxPreviewId &&
+         std::ranges::all_of(id, [](char c) { return c > ' ' && c <= '~'; });
 }
 
 bool ValidName(const std::string& name) {
-  if (name.empty() || name.size() > kMaxPreviewName) return false;
-  for (char c : name) {
+  return !name.empty() && name.size() <= kMaxPreviewName && std::ranges::all_of(name, [](char c) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f || c == '"' || c == '\\') return false;
-  }
-  return true;
+    return byte >= 0x20 && byte != 0x7f && c != '"' && c != '\\';
+  });
 }
 
 bool TeamOf(const std::string& word, int& team) {

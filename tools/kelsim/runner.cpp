@@ -54,7 +54,7 @@ bool PerPlayer(Event::Kind kind) {
 
 }  // namespace
 
-Runner::Runner(SimServer& server, Transcript& transcript, int maxPlayers,
+Runner::Runner(SimServer& server, const Transcript& transcript, int maxPlayers,
                std::string scriptDirectory, std::string pluginPath)
     : server_(server),
       transcript_(transcript),

@@ -17,8 +17,8 @@ class Runner {
  public:
   // `scriptDirectory`: where relative `values` files are found.
   // `pluginPath`: the library a `load` step loads.
-  Runner(SimServer& server, Transcript& transcript, int maxPlayers, std::string scriptDirectory,
-         std::string pluginPath);
+  Runner(SimServer& server, const Transcript& transcript, int maxPlayers,
+         std::string scriptDirectory, std::string pluginPath);
 
   // Runs one step; false with `error` set when the step cannot run (an
   // unknown player, a bad number): a script stops there, the prompt goes on.
@@ -46,7 +46,7 @@ class Runner {
   std::string GroupLabel(const std::vector<int>& slots) const;
 
   SimServer& server_;
-  Transcript& transcript_;
+  const Transcript& transcript_;
   int maxPlayers_;
   std::string scriptDirectory_;
   std::string pluginPath_;

@@ -35,7 +35,7 @@ void PrintHelp(std::FILE* out, const std::string& verb) {
 
 // One line at a time, each failing on its own.
 // NOLINTNEXTLINE(readability-function-cognitive-complexity)
-SessionResult RunSession(SimServer& server, Runner& runner, Transcript& transcript,
+SessionResult RunSession(const SimServer& server, Runner& runner, const Transcript& transcript,
                          LineReader& reader) {
   SessionResult result;
   // Help is for the person at the prompt; with --json the transcript alone

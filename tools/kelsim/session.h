@@ -22,7 +22,7 @@ struct SessionResult {
 
 // Reads lines until the end of input or "quit".  With a terminal the prompt
 // is shown ("kelsim> "); without one nothing but the transcript is printed.
-SessionResult RunSession(SimServer& server, Runner& runner, Transcript& transcript,
+SessionResult RunSession(const SimServer& server, Runner& runner, const Transcript& transcript,
                          LineReader& reader);
 
 // The list of steps (all of them, or the one named), as "help" prints it.

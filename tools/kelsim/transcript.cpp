@@ -75,9 +75,8 @@ std::string WithoutLineEnd(const std::string& text) {
   return !text.empty() && text.back() == '\n' ? text.substr(0, text.size() - 1) : text;
 }
 
-}  // namespace
-
-void Transcript::Text(float time, const std::string& text) const {
+// A text line for people: the time, then the text; later lines indented.
+void Text(float time, const std::string& text) {
   std::istringstream lines(text);
   std::string line;
   bool first = true;
@@ -93,7 +92,9 @@ void Transcript::Text(float time, const std::string& text) const {
   (void)std::fflush(stdout);
 }
 
-void Transcript::Step(float time, int line, const std::string& source) {
+}  // namespace
+
+void Transcript::Step(float time, int line, const std::string& source) const {
   if (!json_) return Text(time, ">> " + source);
   JsonObject object = Head(time, "step");
   object["line"] = line;
@@ -102,7 +103,7 @@ void Transcript::Step(float time, int line, const std::string& source) {
 }
 
 void Transcript::Output(const Event& shown, const std::vector<int>& slots,
-                        const std::vector<std::string>& names, bool everyone) {
+                        const std::vector<std::string>& names, bool everyone) const {
   if (!json_) return Text(shown.time, "   " + Describe(shown));
   JsonObject object = Head(shown.time, KindOf(shown.kind));
   if (const char* channel = Channel(shown.kind)) object["channel"] = channel;
@@ -116,14 +117,14 @@ void Transcript::Output(const Event& shown, const std::vector<int>& slots,
   Emit(object);
 }
 
-void Transcript::Note(float time, const std::string& text) {
+void Transcript::Note(float time, const std::string& text) const {
   if (!json_) return Text(time, "   -- " + text);
   JsonObject object = Head(time, "note");
   object["text"] = text;
   Emit(object);
 }
 
-void Transcript::ExpectFailed(float time, int line, bool wanted, const std::string& text) {
+void Transcript::ExpectFailed(float time, int line, bool wanted, const std::string& text) const {
   const char* what = wanted ? "no transcript line since the last expect holds"
                             : "a transcript line since the last expect holds";
   if (!json_) {
@@ -137,7 +138,7 @@ void Transcript::ExpectFailed(float time, int line, bool wanted, const std::stri
   Emit(object);
 }
 
-void Transcript::Refused(float time, int line, const std::string& why) {
+void Transcript::Refused(float time, int line, const std::string& why) const {
   if (!json_) {
     std::printf("!! line %d: %s\n", line, why.c_str());
     (void)std::fflush(stdout);
@@ -150,7 +151,7 @@ void Transcript::Refused(float time, int line, const std::string& why) {
 }
 
 void Transcript::Summary(float time, std::size_t steps, int failed, std::size_t hostErrors,
-                         std::size_t refused) {
+                         std::size_t refused) const {
   if (!json_) {
     std::printf("== %zu steps, %d failed expectations, %zu host errors", steps, failed, hostErrors);
     if (refused > 0) std::printf(", %zu refused lines", refused);

@@ -32,24 +32,22 @@ class Transcript {
   bool Json() const { return json_; }
 
   // ">> the step as written".
-  void Step(float time, int line, const std::string& source);
+  void Step(float time, int line, const std::string& source) const;
   // What the server showed someone: `shown` as rendered, to `slots` (its
   // own slot alone, or several at once), `everyone` when that was every
   // connected player.
   void Output(const Event& shown, const std::vector<int>& slots,
-              const std::vector<std::string>& names, bool everyone);
+              const std::vector<std::string>& names, bool everyone) const;
   // kelsim's own narration ("-- Alice is in slot 2").
-  void Note(float time, const std::string& text);
-  void ExpectFailed(float time, int line, bool wanted, const std::string& text);
+  void Note(float time, const std::string& text) const;
+  void ExpectFailed(float time, int line, bool wanted, const std::string& text) const;
   // A line of an interactive session that was not run.
-  void Refused(float time, int line, const std::string& why);
+  void Refused(float time, int line, const std::string& why) const;
   // The last line; `refused` is shown only when some line was (a session).
   void Summary(float time, std::size_t steps, int failed, std::size_t hostErrors,
-               std::size_t refused);
+               std::size_t refused) const;
 
  private:
-  void Text(float time, const std::string& text) const;
-
   bool json_;
 };
 
