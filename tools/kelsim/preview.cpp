@@ -193,6 +193,53 @@ std::vector<std::string> Report(SimServer& server) {
   return server.ConsoleLines();
 }
 
+// Connects every player (slot 1 up, in the list's order) and puts him on
+// his team; their slots.
+std::vector<int> Seat(SimServer& server, const std::vector<PreviewPlayer>& players) {
+  std::vector<int> slots;
+  for (const PreviewPlayer& player : players) {
+    const int slot = server.Connect(player.name, player.id);
+    if (player.team != 0) server.SetTeam(slot, player.team);
+    slots.push_back(slot);
+  }
+  return slots;
+}
+
+// eventeams from the server console, what the console showed, and each move
+// it sent, in its order, once the game has carried them out.
+void EvenTeamsAndPlacements(SimServer& server, const std::vector<PreviewPlayer>& players,
+                            const std::vector<int>& slots) {
+  server.ClearObservations();
+  server.ServerCommand({"eventeams"});
+  PrintLines(server.ConsoleLines());
+  std::vector<int> sent;
+  for (const Event& event : server.Events())
+    if (event.kind == Event::Kind::ClientCommand) sent.push_back(event.slot);
+  for (int i = 0; i < kMoveFrames; ++i) server.Frame();
+  if (sent.empty()) std::printf("  nobody moves\n");
+  for (int slot : sent) {
+    const auto seat = std::ranges::find(slots, slot);
+    const int before =
+        seat == slots.end() ? 0 : players[static_cast<std::size_t>(seat - slots.begin())].team;
+    const int after = server.Team(slot);
+    if (after == before) {
+      std::printf("  %s: stays with the %s\n", server.Name(slot).c_str(), TeamWord(after));
+    } else {
+      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before), TeamWord(after));
+    }
+  }
+}
+
+// The faults the host saw, on standard error; true when there were any.
+bool ReportFaults(const SimServer& server) {
+  for (const std::string& fault : server.HostErrors())
+    (void)std::fprintf(stderr, "kelsim preview: host error: %s\n", fault.c_str());
+  if (server.Fatal())
+    (void)std::fprintf(stderr, "kelsim preview: the server stopped: %s\n",
+                       server.FatalReason().c_str());
+  return !server.HostErrors().empty() || server.Fatal();
+}
+
 int UsageError(const std::string& message) {
   (void)std::fprintf(stderr, "kelsim preview: %s\n", message.c_str());
   return 2;
@@ -244,7 +291,6 @@ bool ParsePreviewPlayers(const std::string& text, std::vector<PreviewPlayer>& pl
 }
 
 // The command's steps in order, each failing with its own message.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 int RunPreview(const std::vector<std::string>& args, const std::string& defaultPlugin) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::printf("%s\n", kUsage);
@@ -274,50 +320,15 @@ int RunPreview(const std::vector<std::string>& args, const std::string& defaultP
   // seed given here decides from now on.
   server.SeedRandom(options.seed);
 
-  std::vector<int> slots;
-  for (const PreviewPlayer& player : players) {
-    const int slot = server.Connect(player.name, player.id);
-    if (player.team != 0) server.SetTeam(slot, player.team);
-    slots.push_back(slot);
-  }
-
+  const std::vector<int> slots = Seat(server, players);
   std::printf("stv before eventeams:\n");
   PrintLines(Report(server));
-
-  server.ClearObservations();
-  server.ServerCommand({"eventeams"});
   std::printf("\neventeams (seed %u, search %s):\n", options.seed,
               server.Cvar("kel_eventeams_search").c_str());
-  PrintLines(server.ConsoleLines());
-  std::vector<int> sent;  // slots the plugin sent a move, in its order
-  for (const Event& event : server.Events())
-    if (event.kind == Event::Kind::ClientCommand) sent.push_back(event.slot);
-  for (int i = 0; i < kMoveFrames; ++i) server.Frame();
-  if (sent.empty()) std::printf("  nobody moves\n");
-  for (int slot : sent) {
-    int before = 0;
-    for (std::size_t i = 0; i < slots.size(); ++i)
-      if (slots[i] == slot) before = players[i].team;
-    const int after = server.Team(slot);
-    if (after == before) {
-      std::printf("  %s: stays with the %s\n", server.Name(slot).c_str(), TeamWord(after));
-    } else {
-      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before), TeamWord(after));
-    }
-  }
-
+  EvenTeamsAndPlacements(server, players, slots);
   std::printf("\nstv after eventeams:\n");
   PrintLines(Report(server));
-
-  if (!server.HostErrors().empty() || server.Fatal()) {
-    for (const std::string& fault : server.HostErrors())
-      (void)std::fprintf(stderr, "kelsim preview: host error: %s\n", fault.c_str());
-    if (server.Fatal())
-      (void)std::fprintf(stderr, "kelsim preview: the server stopped: %s\n",
-                         server.FatalReason().c_str());
-    return 3;
-  }
-  return 0;
+  return ReportFaults(server) ? 3 : 0;
 }
 
 }  // namespace kelsim

@@ -14,6 +14,30 @@ void PrintSpec(std::FILE* out, const char* usage, const char* summary) {
   (void)std::fprintf(out, "  %-26s %s\n", usage, summary);
 }
 
+// Runs the steps one line stands for; false with `error` set when one could
+// not run (the line's later steps are not run).
+bool RunSteps(const SimServer& server, Runner& runner, const std::vector<Step>& steps,
+              SessionResult& result, std::string& error) {
+  for (const Step& step : steps) {
+    if (!runner.Run(step, error)) {
+      runner.PrintNewEvents();
+      return false;
+    }
+    ++result.steps;
+    if (server.Fatal()) {
+      result.stopped = true;
+      return true;
+    }
+  }
+  return true;
+}
+
+// "help [STEP]" and "quit" are the prompt's own words, not steps.
+bool PromptWord(const std::string& line, const char* word, std::vector<std::string>& words) {
+  std::string ignored;
+  return SplitWords(line, words, ignored) && !words.empty() && words[0] == word;
+}
+
 }  // namespace
 
 void PrintHelp(std::FILE* out, const std::string& verb) {
@@ -33,8 +57,6 @@ void PrintHelp(std::FILE* out, const std::string& verb) {
   (void)std::fflush(out);
 }
 
-// One line at a time, each failing on its own.
-// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 SessionResult RunSession(const SimServer& server, Runner& runner, const Transcript& transcript,
                          LineReader& reader) {
   SessionResult result;
@@ -43,37 +65,23 @@ SessionResult RunSession(const SimServer& server, Runner& runner, const Transcri
   std::FILE* helpOut = transcript.Json() ? stderr : stdout;
   std::string line;
   int number = 0;
-  while (reader.Read(kPrompt, line)) {
+  while (!result.stopped && reader.Read(kPrompt, line)) {
     ++number;
     std::vector<std::string> words;
-    std::string error;
-    if (SplitWords(line, words, error) && !words.empty()) {
-      if (words[0] == "quit" && words.size() == 1) break;
-      if (words[0] == "help" && words.size() <= 2) {
-        PrintHelp(helpOut, words.size() == 2 ? words[1] : std::string());
-        continue;
-      }
-    }
-    std::vector<Step> steps;
-    if (!ParseLine(line, number, false, steps, error)) {
-      if (error.rfind("unknown step", 0) == 0) error += "; \"help\" lists the steps";
-      transcript.Refused(server.Time(), number, error);
-      ++result.refused;
+    if (PromptWord(line, "quit", words) && words.size() == 1) break;
+    if (PromptWord(line, "help", words) && words.size() <= 2) {
+      PrintHelp(helpOut, words.size() == 2 ? words[1] : std::string());
       continue;
     }
-    for (const Step& step : steps) {
-      if (!runner.Run(step, error)) {
-        runner.PrintNewEvents();
-        transcript.Refused(server.Time(), number, error);
-        ++result.refused;
-        break;
-      }
-      ++result.steps;
-      if (server.Fatal()) {
-        result.stopped = true;
-        return result;
-      }
+    std::vector<Step> steps;
+    std::string error;
+    if (!ParseLine(line, number, false, steps, error)) {
+      if (error.rfind("unknown step", 0) == 0) error += "; \"help\" lists the steps";
+    } else if (RunSteps(server, runner, steps, result, error)) {
+      continue;
     }
+    transcript.Refused(server.Time(), number, error);
+    ++result.refused;
   }
   return result;
 }
