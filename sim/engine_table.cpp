@@ -123,6 +123,11 @@ void EngCVarRegister(cvar_t* cvar) {
   const std::string name = cvar->name;
   const std::string value = cvar->string ? cvar->string : "";
   auto found = S().cvars.find(name);
+  if (found != S().cvars.end() && found->second.orphaned) {
+    // A reloaded library: the manager hands back its copy, value and all.
+    found->second.orphaned = false;
+    return;
+  }
   if (found != S().cvars.end() && found->second.registered) {
     S().ConsolePrint("Can't register variable " + name + ", already defined\n");
     return;

@@ -71,7 +71,9 @@ void SimState::GameMovePlayer(int slot, int team, const char* why) {
     Note(std::string(why) + ": " + name + " is already in " + TeamName(team));
     return;
   }
-  Note(std::string(why) + ": the game moves " + name + " to " + TeamName(team));
+  Record(Event::Kind::Note, slot,
+         std::string(why) + ": the game moves " + name + " to " + TeamName(team));
+  events.back().team = team;
   SetTeamOf(slot, team);
   HookClientUserInfoChanged(player);
 }
@@ -105,6 +107,10 @@ void SimState::ProcessClientCommands() {
     if (!players[static_cast<std::size_t>(queued.slot)].connected) {
       Note("slot " + std::to_string(queued.slot) + " left before running \"" + queued.words[0] +
            "\"");
+      continue;
+    }
+    if (players[static_cast<std::size_t>(queued.slot)].ignoresCommands) {
+      Note(NameOf(queued.slot) + "'s client ignores \"" + queued.words[0] + "\"");
       continue;
     }
     RunClientCommand(queued.slot, queued.words);

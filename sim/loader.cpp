@@ -50,6 +50,7 @@ bool SimState::Fail(const std::string& why) {
   }
   info = nullptr;
   for (ServerCommandEntry& command : commands) command.live = false;
+  for (auto& [name, cvar] : cvars) cvar.orphaned = cvar.registered;
   return false;
 }
 
@@ -170,11 +171,23 @@ void SimState::UnloadPlugin() {
   }
   dlclose(library);
   library = nullptr;
+  // A library with a unique symbol or a NODELETE flag stays mapped after
+  // dlclose, static state and all, and a later dlopen hands it back as it
+  // was: the manager's reload would not be the fresh start it looks like.
+  if (void* kept = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+    stayedMapped = true;
+    Note("the library stays mapped after dlclose: its static state survives a reload");
+    dlclose(kept);
+  } else {
+    stayedMapped = false;
+  }
   info = nullptr;
   metaFunctions = META_FUNCTIONS{};
   hooks = DLL_FUNCTIONS{};
-  // The engine keeps the commands, but their code is gone.
+  // The engine keeps the commands, but their code is gone; the manager keeps
+  // its copies of the console variables.
   for (ServerCommandEntry& command : commands) command.live = false;
+  for (auto& [name, cvar] : cvars) cvar.orphaned = cvar.registered;
   std::error_code ignored;
   std::filesystem::remove(pluginPath, ignored);
 }

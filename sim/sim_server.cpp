@@ -17,21 +17,38 @@ namespace {
 
 enum class Joiner { Player, PlayerWithoutObject, Bot };
 
-// The engine's side of a client connecting, then the game's: the client's
-// edict comes into use with a fresh set of variables, a new user id and an
-// info buffer holding his name (the game adds his team); the game creates
-// his player object (ClientPutInServer) unless he joins without one; the
-// user information is reported last.
-void ConnectSlot(detail::SimState& s, int slot, const std::string& name, const std::string& authId,
-                 Joiner joiner) {
+// The engine's side of a client coming into his edict: a fresh set of
+// variables with his name, alive, in the ready room (the game's "team" info
+// key absent).
+void FreshPlayerEdict(detail::SimState& s, int slot, const std::string& name, bool bot) {
   s.ClearEntity(slot);
   edict_t* player = s.EdictAt(slot);
   player->free = 0;
   player->v.classname = s.pool.Intern("player");
   s.SetNetName(slot, name);
-  player->v.flags = joiner == Joiner::Bot ? FL_CLIENT | FL_FAKECLIENT : FL_CLIENT;
+  player->v.flags = bot ? FL_CLIENT | FL_FAKECLIENT : FL_CLIENT;
   player->v.deadflag = DEAD_NO;
   player->v.health = 100.0f;
+  s.SetTeamOf(slot, 0);
+}
+
+// The hooks of a client coming in: ClientConnect, the game's player object
+// (ClientPutInServer) unless he comes without one, the user information
+// reported last.
+void AnnounceClient(detail::SimState& s, int slot, const std::string& name, bool withObject) {
+  edict_t* player = s.EdictAt(slot);
+  s.HookClientConnect(player, name);
+  if (withObject) {
+    player->pvPrivateData = &s.objects[static_cast<std::size_t>(slot)];
+    s.HookClientPutInServer(player);
+  }
+  s.HookClientUserInfoChanged(player);
+}
+
+// The engine's side of a client connecting, then the game's: a new user id
+// and an info buffer holding his name; the game adds his team.
+void ConnectSlot(detail::SimState& s, int slot, const std::string& name, const std::string& authId,
+                 Joiner joiner) {
   detail::PlayerSlot& record = s.players[static_cast<std::size_t>(slot)];
   record = detail::PlayerSlot{};
   record.connected = true;
@@ -40,14 +57,25 @@ void ConnectSlot(detail::SimState& s, int slot, const std::string& name, const s
   record.bot = joiner == Joiner::Bot;
   s.infoBuffers[static_cast<std::size_t>(slot)].fill('\0');
   s.SetInfoName(slot, name);
-  s.SetTeamOf(slot, 0);
+  FreshPlayerEdict(s, slot, name, record.bot);
   s.clients[static_cast<std::size_t>(slot)] = ClientLog{};
-  s.HookClientConnect(player, name);
-  if (joiner != Joiner::PlayerWithoutObject) {
-    player->pvPrivateData = &s.objects[static_cast<std::size_t>(slot)];
-    s.HookClientPutInServer(player);
-  }
-  s.HookClientUserInfoChanged(player);
+  AnnounceClient(s, slot, name, joiner != Joiner::PlayerWithoutObject);
+}
+
+// pfnClientDisconnect, then the engine frees the client (not the edict).
+void DisconnectSlot(detail::SimState& s, int slot) {
+  edict_t* player = s.EdictAt(slot);
+  const bool hooked = s.hooks.pfnClientDisconnect != nullptr;
+  s.HookClientDisconnect(player);
+  const bool superseded = hooked && s.lastResult == MRES_SUPERCEDE;
+  // The engine frees the client, not the edict: the edict keeps its game
+  // object, its name and id read empty from now on.
+  s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{};
+  s.infoBuffers[static_cast<std::size_t>(slot)].fill('\0');
+  s.SetNetName(slot, "");
+  // The game's own disconnect handler, after the plugin's hook, puts the
+  // leaver's team back to the ready room.
+  if (!superseded) player->v.team = 0;
 }
 
 int FreeSlot(detail::SimState& s, int wanted) {
@@ -68,6 +96,37 @@ int FreeSlot(detail::SimState& s, int wanted) {
 
 }  // namespace
 
+namespace detail {
+
+void SimState::LevelChangeDrops() {
+  for (const QueuedCommand& queued : clientCommandQueue)
+    Note("level change: " + NameOf(queued.slot) + "'s client never runs \"" + queued.words[0] +
+         "\"");
+  clientCommandQueue.clear();
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    const PlayerSlot& player = players[static_cast<std::size_t>(slot)];
+    if (!player.connected || !player.bot) continue;
+    Note("level change: the engine drops the bot " + NameOf(slot));
+    DisconnectSlot(*this, slot);
+  }
+  // The old map's entities go, departed players' edicts with them.
+  for (int slot = 1; slot <= maxClients; ++slot)
+    if (!players[static_cast<std::size_t>(slot)].connected) ClearEntity(slot);
+}
+
+void SimState::RejoinAtNewMap() {
+  for (int slot = 1; slot <= maxClients; ++slot) {
+    if (!players[static_cast<std::size_t>(slot)].connected) continue;
+    const std::string name = NameOf(slot);
+    FreshPlayerEdict(*this, slot, name, false);
+    Record(Event::Kind::Note, slot, "level change: " + name + " rejoins in the ready room");
+    events.back().team = 0;
+    AnnounceClient(*this, slot, name, true);
+  }
+}
+
+}  // namespace detail
+
 SimServer::SimServer(int maxClients) : impl_(new Impl(maxClients)) { detail::UseRealCalendar(); }
 
 SimServer::~SimServer() {
@@ -81,15 +140,20 @@ bool SimServer::Load(const std::string& pluginPath, PLUG_LOADTIME now) {
 }
 const std::string& SimServer::LoadError() const { return impl_->loadError; }
 void SimServer::Unload() { impl_->UnloadPlugin(); }
+bool SimServer::Loaded() const { return impl_->library != nullptr; }
+bool SimServer::StayedMappedAtUnload() const { return impl_->stayedMapped; }
 
-void SimServer::ChangeMap(const std::string& mapName) {
+void SimServer::ChangeMap(const std::string& mapName, MapChange how) {
   detail::SimState& s = *impl_;
+  const bool faithful = how == MapChange::ReadyRoom;
+  if (faithful) s.LevelChangeDrops();
   for (int index = s.maxClients + 1; index < s.maxEntities; ++index) s.ClearEntity(index);
   s.clock = 1.0;
   s.globals.time = 1.0f;
   s.globals.mapname = s.pool.Intern(mapName);
   s.FlushReliable();
   s.HookSpawn(s.EdictAt(0));
+  if (faithful) s.RejoinAtNewMap();
 }
 
 float SimServer::Time() const { return impl_->globals.time; }
@@ -164,20 +228,7 @@ void SimServer::PutInServer(int slot) {
 }
 
 void SimServer::Disconnect(int slot) {
-  detail::SimState& s = *impl_;
-  if (!IsConnected(slot)) return;
-  edict_t* player = s.EdictAt(slot);
-  const bool hooked = s.hooks.pfnClientDisconnect != nullptr;
-  s.HookClientDisconnect(player);
-  const bool superseded = hooked && s.lastResult == MRES_SUPERCEDE;
-  // The engine frees the client, not the edict: the edict keeps its game
-  // object, its name and id read empty from now on.
-  s.players[static_cast<std::size_t>(slot)] = detail::PlayerSlot{};
-  s.infoBuffers[static_cast<std::size_t>(slot)].fill('\0');
-  s.SetNetName(slot, "");
-  // The game's own disconnect handler, after the plugin's hook, puts the
-  // leaver's team back to the ready room.
-  if (!superseded) player->v.team = 0;
+  if (IsConnected(slot)) DisconnectSlot(*impl_, slot);
 }
 
 void SimServer::SetTeam(int slot, int team) {
@@ -199,6 +250,10 @@ void SimServer::Rename(int slot, const std::string& name) {
 
 void SimServer::SetTeamSilently(int slot, int team) {
   if (impl_->IsPlayerSlot(slot)) impl_->SetTeamOf(slot, team);
+}
+
+void SimServer::SetIgnoresClientCommands(int slot, bool ignores) {
+  if (IsConnected(slot)) impl_->players[static_cast<std::size_t>(slot)].ignoresCommands = ignores;
 }
 
 void SimServer::SetDeadFlag(int slot, int deadflag) {

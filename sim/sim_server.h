@@ -85,10 +85,18 @@ struct Event {
   };
   Kind kind = Kind::Note;
   float time = 0.0f;
-  int slot = 0;  // receiving player slot, 0 when none
+  int slot = 0;  // receiving player slot, 0 when none; for a move, the mover
   std::string text;
-  std::string who;  // the receiving player's name at the time, "" when none
+  std::string who;  // that player's name at the time, "" when none
+  // For a Note that tells of the game moving a player (a client command he
+  // ran, a level change): the team he is on after it.
+  std::optional<int> team;
 };
+
+// What a map change does to the players: what the real game does (every
+// connected player rejoins in the ready room, bots are dropped), or, for the
+// few stories written before the simulator knew it, nothing at all.
+enum class MapChange { ReadyRoom, KeepTeams };
 
 class SimServer {
  public:
@@ -107,12 +115,32 @@ class SimServer {
   // step fails.
   bool Load(const std::string& pluginPath, PLUG_LOADTIME now = PT_STARTUP);
   const std::string& LoadError() const;
-  // Calls Meta_Detach and closes the library.
+  // Calls Meta_Detach and closes the library, as the manager's unload does
+  // mid-map: the players stay, the engine keeps the plugin's console
+  // variables (the manager's copies, values and all) and its commands, which
+  // do nothing until a library registers them again.  A Load() afterwards
+  // is the manager's load from the console: the entry points in their order,
+  // with no ClientConnect or ClientPutInServer replayed for the players
+  // already there.
   void Unload();
+  bool Loaded() const;
+  // True when the last Unload() found the library still mapped after
+  // dlclose (a unique symbol or a NODELETE flag keeps it, static state and
+  // all); a Load() then hands back that same instance.
+  bool StayedMappedAtUnload() const;
 
-  // Starts a map: the host clock restarts at 1.0, the world entity spawns
-  // (pfnSpawn with class "worldspawn"), players stay connected.
-  void ChangeMap(const std::string& mapName = "ns_eclipse");
+  // Starts a map as a level change does.  With MapChange::ReadyRoom, the
+  // real host's order: the engine drops every bot (pfnClientDisconnect) and
+  // what the server had not yet sent its clients (queued client commands);
+  // the host clock restarts at 1.0 and the world entity spawns (pfnSpawn
+  // with class "worldspawn"); then every connected player comes back on his
+  // own edict with a fresh set of variables (team 0, alive, his name, user
+  // id and auth id kept), through pfnClientConnect, pfnClientPutInServer and
+  // the user-information change, the game putting him in the ready room
+  // (the "team" info key absent).  A departed player's edict is freed with
+  // everything else.  MapChange::KeepTeams only restarts the clock and
+  // spawns the world: players and edicts stay as they were.
+  void ChangeMap(const std::string& mapName = "ns_eclipse", MapChange how = MapChange::ReadyRoom);
 
   // ---- time -----------------------------------------------------------
   float Time() const;
@@ -193,6 +221,11 @@ class SimServer {
   void Rename(int slot, const std::string& name);
   // Sets the team field and the "team" info key without telling the plugin.
   void SetTeamSilently(int slot, int team);
+  // A client that does not carry out the client commands the plugin sends
+  // him (as one with an alias for each would): they still reach him and
+  // count on his channel, the game never sees them.  Holds for this
+  // connection, across map changes; a new connection obeys again.
+  void SetIgnoresClientCommands(int slot, bool ignores);
   void SetDeadFlag(int slot, int deadflag);  // 0 alive, 2 dead
   void Kill(int slot) { SetDeadFlag(slot, DEAD_DEAD); }
   void Respawn(int slot) { SetDeadFlag(slot, DEAD_NO); }

@@ -54,7 +54,8 @@ struct PlayerSlot {
   bool connected = false;
   std::string authId;
   int userId = 0;
-  bool bot = false;  // the engine's own record: a fake client has no connection
+  bool bot = false;              // the engine's own record: a fake client has no connection
+  bool ignoresCommands = false;  // his client does not run the plugin's commands
   // Reliable bytes sent to him since the last frame ended, whether some of
   // them were pfnClientPrintf text, and whether they overflowed his channel.
   std::size_t reliableBytes = 0;
@@ -76,7 +77,10 @@ struct CvarEntry {
   const std::string name;
   std::string value;
   bool registered = false;  // false for one a test set before any registration
-  cvar_t held{};            // its flags are the registration's
+  // Registered by a library since unloaded: the manager keeps its copy and
+  // hands it back, silently, when a library registers the name again.
+  bool orphaned = false;
+  cvar_t held{};  // its flags are the registration's
 };
 
 // Case-insensitive order: the engine finds cvars and commands ignoring case.
@@ -166,6 +170,7 @@ struct SimState {
   std::string directory;   // private directory of this server
   std::string pluginPath;  // the private copy of the library
   std::string loadError;
+  bool stayedMapped = false;  // the last unload's dlclose left the library mapped
 
   // ---- engine services ------------------------------------------------
   std::map<std::string, CvarEntry, CaseLess> cvars;
@@ -267,6 +272,14 @@ struct SimState {
   // Hands the plugin the client's own info buffer, as the engine does.
   META_RES HookClientUserInfoChanged(edict_t* entity);
   void HookStartFrame();
+
+  // ---- level changes (sim_server.cpp) -----------------------------------
+  // The engine's part before the new world spawns: bots dropped, unsent
+  // client commands dropped.
+  void LevelChangeDrops();
+  // After the world spawned: every connected player comes back in the
+  // ready room, in slot order.
+  void RejoinAtNewMap();
 
   // ---- the game's part (game.cpp) ---------------------------------------
   // A client command from `slot`: the plugin's hook, then the game unless

@@ -161,14 +161,17 @@ TEST_F(BalanceStory, CheckThatFindsTeamsEvenSendsNothingButStillStampsItsTime) {
 }
 
 TEST_F(BalanceStory, NoticeTimingCountsAcrossTheClockRestartOfAMapChange) {
-  Join("Marine1", 1);
+  const int first = Join("Marine1", 1);
   server.SetTime(100.0f);
   const int second = Join("Marine2", 1);
   FrameAtAndJustAfter(server, 115.0f, 0.05f);  // first notice at 115.05
   server.SetTime(120.0f);
   server.SetTeam(second, 0);
-  server.ChangeMap();  // clock back to 1.0; the stored times stay on the old clock
+  // Clock back to 1.0, everyone back in the ready room; the stored times
+  // stay on the old clock.
+  server.ChangeMap();
   server.SetTime(5.0f);
+  server.SetTeam(first, 1);
   server.SetTeam(second, 1);  // uneven at 5, 110 s before the last check
   server.RunUntil(19.0f);
   FrameAtAndJustAfter(server, 20.0f, 0.05f);

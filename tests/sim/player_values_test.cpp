@@ -208,21 +208,25 @@ TEST_F(PlayerValuesFile, FailedMapStartDoesNotPoisonTheNextLoad) {
   const int ann = server.Connect("Ann", "STEAM_0:1:100");
   const int bo = server.Connect("Bo", "STEAM_0:0:200");
   const int di = server.Connect("Di", "STEAM_0:0:400");
-  server.SetTeam(ann, 1);
-  server.SetTeam(bo, 2);
-  server.SetTeam(di, 2);
+  // A map start puts everyone in the ready room; they go back to their teams.
+  const auto newMap = [&] {
+    server.ChangeMap();
+    server.SetTeam(ann, 1);
+    server.SetTeam(bo, 2);
+    server.SetTeam(di, 2);
+  };
 
   WriteFile("player_values.txt", "STEAM_0:1:100,1500\nSTEAM_0:0:200,900\nSTEAM_0:1:300,3000\n");
-  server.ChangeMap();
+  newMap();
   EXPECT_EQ(ShownValue("Ann"), 1500);
   EXPECT_EQ(ShownValue("Bo"), 900);
 
   RemoveFile("player_values.txt");
-  server.ChangeMap();
+  newMap();
   EXPECT_FALSE(ValuesLoaded());
 
   WriteFile("player_values.txt", "STEAM_0:0:200,2000\n");
-  server.ChangeMap();
+  newMap();
   // stv values the players in slot order: Ann draws first.
   server.SeedRandom(SeedDrawing(3));
   EXPECT_EQ(ShownValue("Ann"), 1940);

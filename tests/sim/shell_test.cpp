@@ -254,12 +254,18 @@ TEST_F(ShellTest, UnloadedLibraryLeavesItsCommandsDead) {
   const std::size_t commands = server.RegisteredCommands().size();
   const std::size_t cvars = server.RegisteredCvars().size();
   server.Unload();
+  // dlclose really unmapped it: a load starts from fresh static state.
+  EXPECT_FALSE(server.StayedMappedAtUnload());
   EXPECT_FALSE(server.ServerCommand({"kel_help"}));
   EXPECT_EQ(server.RegisteredCommands().size(), commands);
-  // Loaded again, it takes its commands back and registers nothing twice.
-  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath())) << server.LoadError();
+  // Loaded again, it takes its commands and the manager's copies of its
+  // variables back, and registers nothing twice.
+  server.ClearObservations();
+  ASSERT_TRUE(server.Load(kelsim_test::PluginLibraryPath(), PT_ANYTIME)) << server.LoadError();
   EXPECT_EQ(server.RegisteredCommands().size(), commands);
   EXPECT_EQ(server.RegisteredCvars().size(), cvars);
+  for (const std::string& line : server.ConsoleLines())
+    EXPECT_EQ(line.find("already defined"), std::string::npos) << line;
   EXPECT_TRUE(server.ServerCommand({"kel_help"}));
 }
 

@@ -4,7 +4,10 @@
 //
 //   # a comment; blank lines are ignored
 //   maxplayers N            the server's player slots (first step only; 32)
-//   map NAME                start a map (the world spawns; the plugin resets)
+//   map NAME [keep-teams]   start a map: the world spawns, the plugin resets,
+//                           every player rejoins in the ready room and bots
+//                           are dropped, as in the game (keep-teams: the
+//                           players stay where they are)
 //   cvar NAME VALUE         set a console variable
 //   cvar NAME               print a console variable
 //   values FILE [AS]        copy a player values file beside the plugin (as AS,
@@ -22,6 +25,11 @@
 //   leave NAME              the player disconnects
 //   userid NAME             print his user id (pfnGetPlayerUserId)
 //   info NAME KEY           print a key of his info buffer (e.g. team)
+//   ignore-moves NAME       his client no longer runs the plugin's commands
+//   obey-moves NAME         it runs them again
+//   unload                  the plugin manager unloads the plugin mid-map
+//   load                    and loads it again (Meta_Attach runs the map
+//                           start; nobody's connection is replayed)
 //   seed N                  seed the C random generator (after a map start:
 //                           a map start that loads the values file reseeds)
 //   calendar SECONDS        set the calendar clock (time()) to SECONDS since
@@ -29,11 +37,15 @@
 //                           every frame moves it on with the host clock
 //   expect TEXT             a transcript line since the last expect holds TEXT
 //   expect-not TEXT         no transcript line since the last expect holds TEXT
+//   repeat N STEP...        STEP N times; in it {i} counts 1 to N, and {i+K}
+//                           or {i-K} is the count plus or minus K:
+//                             repeat 16 connect m{i} STEAM_0:0:{i} marines
 //
 // Words are separated by blanks; "double quotes" keep blanks and may hold \"
 // and \\.  TEXT is the rest of the line's words joined by single blanks.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,14 +53,39 @@ namespace kelsim {
 
 struct Step {
   int line = 0;
-  std::string source;  // the line as written, for narration
+  std::string source;  // the step as written (a repeated one as counted), for narration
   std::string verb;
   std::vector<std::string> args;
 };
 
+// One row of the language: the verb, how many words may follow it, and how
+// `help` and error messages show it.
+struct StepSpec {
+  const char* verb;
+  int min;
+  int max;  // -1: any number
+  const char* usage;
+  const char* summary;
+};
+
+// Every step of the language, in the order the README's table lists them.
+std::span<const StepSpec> StepSpecs();
+// The row of `verb`, or null.
+const StepSpec* FindStep(const std::string& verb);
+
+// Most times a repeat runs its step.
+inline constexpr long kMaxRepeat = 1000;
+
 // Splits a script line into words (quotes and escapes as above).  Returns
 // false with `error` set on an unterminated quote.
 bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error);
+
+// Parses one line, numbered `number`, into the steps it stands for (none for
+// a blank or comment line, N for a repeat).  `firstStep` says whether no
+// step came before (maxplayers may only come first).  False with `error`
+// set (without the line number) when the line is not a valid step.
+bool ParseLine(const std::string& line, int number, bool firstStep, std::vector<Step>& steps,
+               std::string& error);
 
 // Parses a whole script.  Unknown verbs and wrong argument counts are errors,
 // reported as "LINE: message"; parsing goes on to report them all.
