@@ -1,0 +1,335 @@
+#include "log_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <system_error>
+
+#include "rating.h"
+
+namespace kelvalues {
+namespace {
+
+constexpr std::string_view kKilled = "\" killed \"";
+constexpr std::string_view kWith = "\" with \"";
+constexpr std::string_view kCommittedSuicide = "\" committed suicide with \"";
+
+// "L MM/DD/YYYY - HH:MM:SS: " and what it takes to be one.
+constexpr std::size_t kFrameBytes = 25;
+
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+  value = 0;
+  for (std::size_t k = at; k < at + count; ++k) {
+    const char c = text[k];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian
+// calendar (Howard Hinnant's days_from_civil).
+int64_t DaysFromCivil(int year, int month, int day) {
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = y / 400;  // years are 0..9999 here, never negative
+  const int yearOfEra = y - era * 400;
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return int64_t{era} * 146097 + dayOfEra - 719468;
+}
+
+// The frame's time, or false when the line has no well-formed frame.
+bool ReadFrame(std::string_view line, int64_t& time) {
+  if (line.size() < kFrameBytes) return false;
+  if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
+      line.substr(12, 3) != " - " || line[17] != ':' || line[20] != ':' ||
+      line.substr(23, 2) != ": ") {
+    return false;
+  }
+  int month, day, year, hour, minute, second;
+  if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
+      !Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second)) {
+    return false;
+  }
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  time = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  return true;
+}
+
+bool HoldsAny(std::string_view text, std::string_view bytes) {
+  return text.find_first_of(bytes) != std::string_view::npos;
+}
+
+enum class Side : uint8_t { Player, World, BadName, Malformed };
+
+// One side of a kill, "Name<uid><id><team>" without its quotes, read from
+// its end: the name is what stands before the last three bracketed parts.
+Side ReadPlayer(std::string_view text, std::string_view& id, std::string_view& team) {
+  if (!HoldsAny(text, "<>\"")) return Side::World;  // "world", a map entity
+  auto bracketed = [&text](std::string_view& part) {
+    if (text.empty() || text.back() != '>') return false;
+    const std::size_t open = text.rfind('<');
+    if (open == std::string_view::npos) return false;
+    part = text.substr(open + 1, text.size() - open - 2);
+    text = text.substr(0, open);
+    return true;
+  };
+  std::string_view uid;
+  if (!bracketed(team) || !bracketed(id) || !bracketed(uid)) {
+    return HoldsAny(text, "\"") ? Side::BadName : Side::Malformed;
+  }
+  // What is left is the name.
+  if (HoldsAny(text, "<>\"")) return Side::BadName;
+  if (HoldsAny(id, "\"") || HoldsAny(team, "\"") || HoldsAny(uid, "\"")) return Side::BadName;
+  const std::string_view digits = !uid.empty() && uid[0] == '-' ? uid.substr(1) : uid;
+  if (digits.empty() || digits.size() > 10 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return Side::Malformed;
+  }
+  return id.empty() ? Side::World : Side::Player;
+}
+
+LineKind ReadKill(std::string_view event, std::size_t killedAt, KillLine& kill) {
+  if (event[0] != '"') return LineKind::Malformed;
+  const std::string_view killer = event.substr(1, killedAt - 1);
+  const std::string_view rest = event.substr(killedAt + kKilled.size());
+  const std::size_t withAt = rest.rfind(kWith);
+  if (withAt == std::string_view::npos) return LineKind::Malformed;
+  const std::string_view victim = rest.substr(0, withAt);
+  const std::string_view weapon = rest.substr(withAt + kWith.size());
+  if (weapon.size() < 2 || weapon.back() != '"' ||
+      HoldsAny(weapon.substr(0, weapon.size() - 1), "\"")) {
+    return LineKind::Malformed;
+  }
+  const Side killerSide = ReadPlayer(killer, kill.killerId, kill.killerTeam);
+  const Side victimSide = ReadPlayer(victim, kill.victimId, kill.victimTeam);
+  for (const Side worst : {Side::Malformed, Side::BadName, Side::World}) {
+    if (killerSide == worst || victimSide == worst) {
+      return worst == Side::Malformed ? LineKind::Malformed
+             : worst == Side::BadName ? LineKind::BadName
+                                      : LineKind::World;
+    }
+  }
+  return LineKind::Kill;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t k = 0;
+  while (k < size) {
+    const unsigned char lead = bytes[k];
+    if (lead < 0x80) {
+      ++k;
+      continue;
+    }
+    std::size_t more;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2;
+      if (lead == 0xE0) low = 0xA0;   // no overlong forms
+      if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+      return false;
+    }
+    if (size - k <= more) return false;
+    if (bytes[k + 1] < low || bytes[k + 1] > high) return false;
+    for (std::size_t c = 2; c <= more; ++c) {
+      if (bytes[k + c] < 0x80 || bytes[k + c] > 0xBF) return false;
+    }
+    k += more + 1;
+  }
+  return true;
+}
+
+LineKind ReadLogLine(std::string_view line, KillLine& kill) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.empty()) return LineKind::Blank;
+  if (!ReadFrame(line, kill.time)) return LineKind::Malformed;
+  const std::string_view event = line.substr(kFrameBytes);
+  const std::size_t killedAt = event.find(kKilled);
+  if (killedAt == std::string_view::npos) {
+    return event.find(kCommittedSuicide) != std::string_view::npos ? LineKind::Suicide
+                                                                   : LineKind::OtherEvent;
+  }
+  if (!IsValidUtf8(event)) return LineKind::BadUtf8;
+  return ReadKill(event, killedAt, kill);
+}
+
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts) {
+  KillLine kill;
+  const LineKind kind = ReadLogLine(line, kill);
+  if (kind != LineKind::Blank) ++counts.lines;
+  switch (kind) {
+    case LineKind::Kill:
+      switch (tally.Add(kill)) {
+        case KillVerdict::Counted:
+          ++counts.counted;
+          break;
+        case KillVerdict::NotSteam:
+          ++counts.notSteam;
+          break;
+        case KillVerdict::Suicide:
+          ++counts.suicides;
+          break;
+        case KillVerdict::TeamKill:
+          ++counts.teamKills;
+          break;
+      }
+      break;
+    case LineKind::Suicide:
+      ++counts.suicides;
+      break;
+    case LineKind::World:
+      ++counts.world;
+      break;
+    case LineKind::OtherEvent:
+      ++counts.otherEvents;
+      break;
+    case LineKind::Blank:
+      break;
+    case LineKind::BadName:
+      ++counts.badNames;
+      break;
+    case LineKind::BadUtf8:
+      ++counts.badUtf8;
+      break;
+    case LineKind::Malformed:
+      ++counts.malformed;
+      break;
+  }
+}
+
+namespace {
+
+bool IsLogName(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  auto endsWith = [&name](std::string_view end) {
+    return name.size() >= end.size() &&
+           name.compare(name.size() - end.size(), end.size(), end) == 0;
+  };
+  return endsWith(".log") || endsWith(".gz");
+}
+
+}  // namespace
+
+bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
+                  std::string& error) {
+  namespace fs = std::filesystem;
+  // Keyed by the canonical path, so a file named twice (or also found in a
+  // folder named) is read once.
+  std::set<std::string> seen;
+  std::vector<std::string> found;
+  auto add = [&](const fs::path& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    if (seen.insert(ec ? path.string() : canonical.string()).second) found.push_back(path.string());
+  };
+  for (const std::string& text : paths) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(text, ec);
+    if (fs::is_regular_file(status)) {
+      add(text);
+    } else if (fs::is_directory(status)) {
+      const auto options = fs::directory_options::skip_permission_denied;
+      fs::recursive_directory_iterator it(text, options, ec), end;
+      for (; !ec && it != end; it.increment(ec)) {
+        std::error_code fileError;
+        if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path());
+      }
+      if (ec) {
+        error = "cannot read the folder " + text + ": " + ec.message();
+        return false;
+      }
+    } else {
+      error = "cannot read " + text + ": " +
+              (ec                   ? ec.message()
+               : fs::exists(status) ? "not a file or folder"
+                                    : "no such file");
+      return false;
+    }
+  }
+  std::sort(found.begin(), found.end());
+  files = std::move(found);
+  return true;
+}
+
+void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
+  ++counts.files;
+  struct Closer {
+    void operator()(gzFile_s* file) const { gzclose(file); }
+  };
+  const std::unique_ptr<gzFile_s, Closer> file(gzopen(path.c_str(), "rb"));
+  if (!file) {
+    ++counts.unreadableFiles;
+    return;
+  }
+  constexpr unsigned kPiece = 1u << 20;
+  gzbuffer(file.get(), 1u << 18);
+  // The piece read, after what was left of a line the previous piece cut.
+  std::vector<char> buffer(kPiece + kMaxLineBytes);
+  std::size_t kept = 0;   // bytes of a cut line at the buffer's start
+  bool skipping = false;  // inside a line too long to read, until its LF
+  bool failed = false;
+  for (;;) {
+    const int got = gzread(file.get(), buffer.data() + kept, kPiece);
+    if (got < 0) {
+      failed = true;
+      break;
+    }
+    if (got == 0) break;
+    const char* at = buffer.data();
+    const char* const end = buffer.data() + kept + static_cast<std::size_t>(got);
+    for (;;) {
+      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
+      if (!lf) break;
+      if (skipping) {
+        skipping = false;
+      } else if (static_cast<std::size_t>(lf - at) > kMaxLineBytes) {
+        ++counts.longLines;
+      } else {
+        TallyLine(std::string_view(at, lf - at), tally, counts);
+      }
+      at = lf + 1;
+    }
+    kept = static_cast<std::size_t>(end - at);
+    if (skipping) {
+      kept = 0;
+    } else if (kept > kMaxLineBytes) {
+      ++counts.longLines;
+      skipping = true;
+      kept = 0;
+    } else {
+      std::memmove(buffer.data(), at, kept);
+    }
+  }
+  int zlibError = Z_OK;
+  gzerror(file.get(), &zlibError);
+  if (zlibError == Z_BUF_ERROR) {
+    // The compressed data ends early: the last line was cut, so it is not read.
+    ++counts.truncatedFiles;
+    return;
+  }
+  if (failed || zlibError != Z_OK) {
+    ++counts.unreadableFiles;
+    return;
+  }
+  // A last line without its LF is whole: a plain file may simply end so.
+  if (kept > 0 && !skipping) TallyLine(std::string_view(buffer.data(), kept), tally, counts);
+}
+
+}  // namespace kelvalues

@@ -1,0 +1,104 @@
+// Rating players from the kills between them: a Bradley-Terry model of
+// "killer beats victim", fitted to all kills at once.
+//
+// Each player i has a strength s_i > 0; when i and j meet and one kills the
+// other, i is the killer with probability s_i / (s_i + s_j).  The fit finds
+// the strengths that make the kills seen most probable, together with a
+// prior of kPriorGames kills and as many deaths against an average player
+// (strength 1) for everyone, which keeps a player seen in few kills near the
+// average and gives an unbeaten player a finite strength.  Older kills can
+// count less: with a half-life H days a kill D days older than the newest
+// one counts 2^(-D/H).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace kelvalues {
+
+struct KillLine;
+
+// Virtual kills, and as many deaths, against a player of strength 1 that
+// every player's own kills are weighed with.
+inline constexpr double kPriorGames = 2.0;
+
+// What a kill line between two players came to.
+enum class KillVerdict : uint8_t {
+  Counted,
+  NotSteam,  // the killer or the victim has no Steam id (bots among them)
+  Suicide,   // the same player, perhaps under two forms of his id
+  TeamKill,  // both on the same team
+};
+
+// The kills read so far, aggregated as they come: memory grows with the
+// players and the pairs of players who met, never with the number of lines.
+class KillTally {
+ public:
+  struct Player {
+    std::string id;       // STEAM_0:X:Y
+    uint64_t kills = 0;   // counted kills, each whole whatever its age
+    uint64_t deaths = 0;  // counted deaths
+  };
+
+  // `halfLifeDays` > 0 weighs kills by age; 0 counts every kill as 1.
+  explicit KillTally(double halfLifeDays = 0);
+
+  // Counts one kill line (as read by ReadLogLine).
+  KillVerdict Add(const KillLine& kill);
+
+  const std::vector<Player>& Players() const { return players_; }
+  // The weighted kills of each pair that met, as (killer, victim) indexes
+  // into Players() and the weight.  The newest kill read counts 1.
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> PairKills() const;
+  // Each player's weighted kills, on the same scale as PairKills().
+  std::vector<double> WeightedKills() const;
+
+ private:
+  // The player index of an id as written, -1 for no Steam id.
+  int64_t IndexOf(std::string_view writtenId);
+  double WeightAt(int64_t time);
+  void Rescale(double factor);
+  // The factor that brings the weights to "the newest kill counts 1".
+  double FinalFactor() const;
+
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  using IdMap = std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>>;
+
+  double halfLifeSeconds_;
+  IdMap written_;     // id as written -> player index or -1
+  IdMap normalized_;  // STEAM_0:X:Y -> player index
+  std::vector<Player> players_;
+  std::vector<double> weightedKills_;           // by player, relative to reference_
+  std::unordered_map<uint64_t, double> pairs_;  // killer << 32 | victim -> weighted kills
+
+  // Weights are kept relative to reference_, a time at or after every kill
+  // read, so each is at most 1 and at least 2^-16 for the newest kills;
+  // when a later kill passes it, it moves on and everything is rescaled.
+  bool haveTime_ = false;
+  int64_t reference_ = 0;
+  int64_t newest_ = 0;
+  int64_t cachedTime_ = 0;
+  double cachedWeight_ = 1;
+};
+
+struct Fit {
+  std::vector<double> strength;  // by player index; the prior's average player is 1
+  int rounds = 0;
+  bool converged = false;
+};
+
+// Fits the strengths of every player in `tally` (Hunter's MM algorithm,
+// 2004, updating in place) until no strength moves by more than a relative
+// 1e-10 in a round, or `maxRounds` rounds have run.
+Fit FitStrengths(const KillTally& tally, double priorGames = kPriorGames, int maxRounds = 100000);
+
+}  // namespace kelvalues
