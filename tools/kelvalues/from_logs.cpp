@@ -6,16 +6,13 @@
 #include <string_view>
 #include <utility>
 
+#include "command_line.h"
 #include "log_reader.h"
 #include "rating.h"
 #include "values_out.h"
 
 namespace kelvalues {
 namespace {
-
-constexpr const char* kUsage =
-    "usage: kelvalues from-logs [--min-events N] [--half-life DAYS] [--average A] [-o FILE] "
-    "LOG...";
 
 template <typename Number>
 bool ReadNumber(std::string_view text, Number& number) {
@@ -65,7 +62,7 @@ bool ParseFromLogsOptions(int argc, char** argv, FromLogsOptions& options, std::
       continue;
     }
     if (word != "--min-events" && word != "--half-life" && word != "--average" && word != "-o") {
-      error = "unknown option " + std::string(word);
+      error = "unknown option " + QuoteArgument(word);
       return false;
     }
     if (k + 1 >= argc) {
@@ -81,18 +78,18 @@ bool ParseFromLogsOptions(int argc, char** argv, FromLogsOptions& options, std::
       options.output = value;
     } else if (word == "--min-events") {
       if (!ReadNumber(value, options.minEvents)) {
-        error = "--min-events takes a whole number of 0 or more, not " + std::string(value);
+        error = "--min-events takes a whole number of 0 or more, not " + QuoteArgument(value);
         return false;
       }
     } else if (word == "--half-life") {
       if (!ReadNumber(value, options.halfLifeDays) || !std::isfinite(options.halfLifeDays) ||
           options.halfLifeDays <= 0) {
-        error = "--half-life takes a number of days above 0, not " + std::string(value);
+        error = "--half-life takes a number of days above 0, not " + QuoteArgument(value);
         return false;
       }
     } else if (!ReadNumber(value, options.average) || !(options.average >= 1) ||
                !(options.average <= 2147483647.0)) {
-      error = "--average takes a number from 1 to 2147483647, not " + std::string(value);
+      error = "--average takes a number from 1 to 2147483647, not " + QuoteArgument(value);
       return false;
     }
   }
@@ -107,8 +104,7 @@ int RunFromLogs(int argc, char** argv) {
   FromLogsOptions options;
   std::string error;
   if (!ParseFromLogsOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "kelvalues from-logs: %s\n%s\n", error.c_str(), kUsage);
-    return 2;
+    return UsageError("from-logs: " + error + "; kelvalues --help shows its usage");
   }
   std::vector<std::string> files;
   if (!ListLogFiles(options.logs, files, error)) return Fail(error);

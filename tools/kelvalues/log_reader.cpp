@@ -9,6 +9,7 @@
 #include <set>
 #include <system_error>
 
+#include "command_line.h"
 #include "rating.h"
 
 namespace kelvalues {
@@ -252,11 +253,11 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
         if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path());
       }
       if (ec) {
-        error = "cannot read the folder " + text + ": " + ec.message();
+        error = "cannot read the folder " + QuoteArgument(text) + ": " + ec.message();
         return false;
       }
     } else {
-      error = "cannot read " + text + ": " +
+      error = "cannot read " + QuoteArgument(text) + ": " +
               (ec                   ? ec.message()
                : fs::exists(status) ? "not a file or folder"
                                     : "no such file");
