@@ -120,6 +120,101 @@ LineKind ReadKill(std::string_view event, std::size_t killedAt, KillLine& kill) 
   return LineKind::Kill;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+
+// The high bit of each byte of `word` that is zero (and perhaps of bytes
+// above the first such, never below it).
+uint64_t ZeroBytes(uint64_t word) { return (word - kOnes) & ~word & kHighs; }
+
+// The first of '"', '<' and '>' from `p` on, or `end`; the high bits of the
+// bytes passed over are added to `high`.  Eight bytes at a time.
+const char* SkipPlain(const char* p, const char* end, uint64_t& high) {
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    const uint64_t found = ZeroBytes(word ^ (kOnes * '"')) | ZeroBytes(word ^ (kOnes * '<')) |
+                           ZeroBytes(word ^ (kOnes * '>'));
+    if (found) {
+      const int bits = __builtin_ctzll(found) & ~7;  // of the bytes before it
+      high |= bits ? word & kHighs & (~uint64_t{0} >> (64 - bits)) : 0;
+      return p + bits / 8;
+    }
+    high |= word & kHighs;
+  }
+  for (; p < end; ++p) {
+    if (*p == '"' || *p == '<' || *p == '>') return p;
+    high |= static_cast<unsigned char>(*p) & 0x80;
+  }
+  return end;
+}
+
+// Reads `"NAME<UID><ID><TEAM>"` forward from `at`, the opening quote, as
+// well-formed lines have it: a name free of '"', '<' and '>', a user id of
+// at most 10 digits (perhaps negative), an id and a team free of all three.
+// The position after the closing quote, or npos for anything else, which
+// the careful reading then sorts out.  The high bits of the bytes read are
+// added to `high`.
+std::size_t ReadPlayerForward(std::string_view event, std::size_t at, std::string_view& id,
+                              std::string_view& team, uint64_t& high) {
+  const char* const end = event.data() + event.size();
+  const char* p = event.data() + at;
+  if (p >= end || *p != '"') return std::string_view::npos;
+  p = SkipPlain(p + 1, end, high);  // the name
+  if (p == end || *p != '<') return std::string_view::npos;
+  ++p;
+  if (p < end && *p == '-') ++p;
+  const char* const digits = p;
+  while (p < end && IsDigit(*p)) ++p;
+  if (p == digits || p - digits > 10) return std::string_view::npos;
+  auto part = [&p, end, &high](std::string_view& text) {
+    if (end - p < 2 || p[0] != '>' || p[1] != '<') return false;
+    p += 2;
+    const char* const start = p;
+    p = SkipPlain(p, end, high);
+    text = std::string_view(start, p - start);
+    return true;
+  };
+  if (!part(id) || !part(team)) return std::string_view::npos;
+  if (end - p < 2 || p[0] != '>' || p[1] != '"') return std::string_view::npos;
+  return static_cast<std::size_t>(p + 2 - event.data());
+}
+
+constexpr std::string_view kKilledWord = " killed ";
+constexpr std::string_view kWithWord = " with \"";
+constexpr std::string_view kSuicideWords = " committed suicide with \"";
+
+// The common lines read the quick way: a player's event, and a kill of one
+// player by another written as servers write it.  False when the line is
+// none of these and needs the careful reading.
+bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
+  uint64_t high = 0;  // any byte beyond ASCII read in the names, ids or teams
+  const std::size_t afterKiller = ReadPlayerForward(event, 0, kill.killerId, kill.killerTeam, high);
+  if (afterKiller == std::string_view::npos) return false;
+  const std::string_view verb = event.substr(afterKiller);
+  if (verb.substr(0, kKilledWord.size()) != kKilledWord) {
+    kind = verb.substr(0, kSuicideWords.size()) == kSuicideWords ? LineKind::Suicide
+                                                                 : LineKind::OtherEvent;
+    return true;
+  }
+  const std::size_t afterVictim = ReadPlayerForward(event, afterKiller + kKilledWord.size(),
+                                                    kill.victimId, kill.victimTeam, high);
+  if (afterVictim == std::string_view::npos) return false;
+  const std::string_view with = event.substr(afterVictim);
+  if (with.substr(0, kWithWord.size()) != kWithWord || with.size() < kWithWord.size() + 2 ||
+      with.back() != '"' ||
+      HoldsAny(with.substr(kWithWord.size(), with.size() - kWithWord.size() - 1), "\"")) {
+    return false;
+  }
+  for (const char c : with) high |= static_cast<unsigned char>(c) & 0x80;
+  kind = high && !IsValidUtf8(event)                      ? LineKind::BadUtf8
+         : kill.killerId.empty() || kill.victimId.empty() ? LineKind::World
+                                                          : LineKind::Kill;
+  return true;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
@@ -127,6 +222,12 @@ bool IsValidUtf8(std::string_view text) {
   const std::size_t size = text.size();
   std::size_t k = 0;
   while (k < size) {
+    // Eight bytes at a time while they are ASCII, as log lines mostly are.
+    uint64_t word;
+    if (size - k >= 8 && (std::memcpy(&word, bytes + k, 8), (word & 0x8080808080808080ULL) == 0)) {
+      k += 8;
+      continue;
+    }
     const unsigned char lead = bytes[k];
     if (lead < 0x80) {
       ++k;
@@ -162,6 +263,8 @@ LineKind ReadLogLine(std::string_view line, KillLine& kill) {
   if (line.empty()) return LineKind::Blank;
   if (!ReadFrame(line, kill.time)) return LineKind::Malformed;
   const std::string_view event = line.substr(kFrameBytes);
+  LineKind kind;
+  if (ReadQuickly(event, kill, kind)) return kind;
   const std::size_t killedAt = event.find(kKilled);
   if (killedAt == std::string_view::npos) {
     return event.find(kCommittedSuicide) != std::string_view::npos ? LineKind::Suicide

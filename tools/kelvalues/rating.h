@@ -52,7 +52,8 @@ class KillTally {
 
   const std::vector<Player>& Players() const { return players_; }
   // The weighted kills of each pair that met, as (killer, victim) indexes
-  // into Players() and the weight.  The newest kill read counts 1.
+  // into Players() and the weight, in no particular order.  The newest
+  // kill read counts 1.
   std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> PairKills() const;
   // Each player's weighted kills, on the same scale as PairKills().
   std::vector<double> WeightedKills() const;
@@ -65,20 +66,69 @@ class KillTally {
   // The factor that brings the weights to "the newest kill counts 1".
   double FinalFactor() const;
 
-  struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
+  // Ids as written -> player index or -1, open addressing over one block
+  // of text: two lookups a kill line, so they are kept cheap.
+  class WrittenIds {
+   public:
+    static constexpr int64_t kMissing = INT64_MIN;
+    static uint64_t Hash(std::string_view text);
+    int64_t Find(std::string_view text, uint64_t hash) const;
+    void Add(std::string_view text, uint64_t hash, int64_t index);
+
+   private:
+    struct Slot {
+      uint64_t hash = 0;
+      int64_t index = kMissing;  // kMissing marks a free slot
+      std::size_t offset = 0;    // of the text in text_
+      std::size_t length = 0;
+    };
+    std::size_t Home(uint64_t hash) const { return hash >> shift_; }
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
+    int shift_ = 64 - 10;
+    std::size_t used_ = 0;
+    std::string text_;
   };
-  using IdMap = std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>>;
 
   double halfLifeSeconds_;
-  IdMap written_;     // id as written -> player index or -1
-  IdMap normalized_;  // STEAM_0:X:Y -> player index
+  WrittenIds written_;
+  std::unordered_map<std::string, int64_t> normalized_;  // STEAM_0:X:Y -> player index
   std::vector<Player> players_;
-  std::vector<double> weightedKills_;           // by player, relative to reference_
-  std::unordered_map<uint64_t, double> pairs_;  // killer << 32 | victim -> weighted kills
+  std::vector<double> weightedKills_;  // by player, relative to reference_
+  // Weighted kills by killer << 32 | victim, open addressing: a kill line
+  // touches one slot, which a node-based map would chase through memory.
+  // Each kill's sum waits in `pending_` until the next one, so the memory
+  // of its slot can be fetched meanwhile; everything that reads the table
+  // settles it first.
+  class PairTable {
+   public:
+    void Add(uint64_t key, double weight);
+    template <typename Visit>
+    void ForEach(Visit visit) {
+      Settle();
+      for (const Slot& slot : slots_) {
+        if (slot.key != kFree) visit(slot.key, slot.weight);
+      }
+    }
+    void Scale(double factor);
+    std::size_t size() const { return used_; }
+
+   private:
+    static constexpr uint64_t kFree = ~uint64_t{0};
+    struct Slot {
+      uint64_t key = kFree;
+      double weight = 0;
+    };
+    double& operator[](uint64_t key);
+    void Settle();
+    void Grow();
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
+    int shift_ = 64 - 10;                                // 64 - log2(slots_.size())
+    std::size_t used_ = 0;
+    bool pending_ = false;
+    uint64_t pendingKey_ = 0;
+    double pendingWeight_ = 0;
+  };
+  mutable PairTable pairs_;  // mutable: reading settles the pending sum
 
   // Weights are kept relative to reference_, a time at or after every kill
   // read, so each is at most 1 and at least 2^-16 for the newest kills;
@@ -96,9 +146,10 @@ struct Fit {
   bool converged = false;
 };
 
-// Fits the strengths of every player in `tally` (Hunter's MM algorithm,
-// 2004, updating in place) until no strength moves by more than a relative
-// 1e-10 in a round, or `maxRounds` rounds have run.
-Fit FitStrengths(const KillTally& tally, double priorGames = kPriorGames, int maxRounds = 100000);
+// Fits the strengths of every player in `tally` that make his kills, and
+// the prior's, most probable (Newton's method on the log-strengths, each
+// step solved by conjugate gradients), until a round moves no strength by
+// a relative 1e-10, or `maxRounds` rounds have run.  `priorGames` > 0.
+Fit FitStrengths(const KillTally& tally, double priorGames = kPriorGames, int maxRounds = 200);
 
 }  // namespace kelvalues
