@@ -2,6 +2,10 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -44,8 +48,14 @@ int64_t DaysFromCivil(int year, int month, int day) {
 }
 
 // The frame's time, or false when the line has no well-formed frame.
-bool ReadFrame(std::string_view line, int64_t& time) {
+bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (line.size() < kFrameBytes) return false;
+  constexpr std::size_t kMemoBytes = sizeof memo->text;
+  if (memo && memo->valid && std::memcmp(line.data(), memo->text, kMemoBytes) == 0 &&
+      line.substr(kMemoBytes, 2) == ": ") {
+    time = memo->time;
+    return true;
+  }
   if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
       line.substr(12, 3) != " - " || line[17] != ':' || line[20] != ':' ||
       line.substr(23, 2) != ": ") {
@@ -60,6 +70,11 @@ bool ReadFrame(std::string_view line, int64_t& time) {
     return false;
   }
   time = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  if (memo) {
+    std::memcpy(memo->text, line.data(), kMemoBytes);
+    memo->time = time;
+    memo->valid = true;
+  }
   return true;
 }
 
@@ -122,94 +137,131 @@ LineKind ReadKill(std::string_view event, std::size_t killedAt, KillLine& kill) 
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
-constexpr uint64_t kHighs = 0x8080808080808080ULL;
+// Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
+// them, and whether any byte lies beyond ASCII.
+struct Marks {
+  static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
+  uint32_t at[kMaxMarks + 16];          // room for a block's unconditional writes
+  int count = 0;
+  bool beyondAscii = false;
+};
 
-// The high bit of each byte of `word` that is zero (and perhaps of bytes
-// above the first such, never below it).
-uint64_t ZeroBytes(uint64_t word) { return (word - kOnes) & ~word & kHighs; }
+bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
 
-// The first of '"', '<' and '>' from `p` on, or `end`; the high bits of the
-// bytes passed over are added to `high`.  Eight bytes at a time.
-const char* SkipPlain(const char* p, const char* end, uint64_t& high) {
-  for (; end - p >= 8; p += 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    const uint64_t found = ZeroBytes(word ^ (kOnes * '"')) | ZeroBytes(word ^ (kOnes * '<')) |
-                           ZeroBytes(word ^ (kOnes * '>'));
-    if (found) {
-      const int bits = __builtin_ctzll(found) & ~7;  // of the bytes before it
-      high |= bits ? word & kHighs & (~uint64_t{0} >> (64 - bits)) : 0;
-      return p + bits / 8;
+// Finds the marks of `event`, sixteen bytes at a time where the processor
+// has SSE2 (every x86-64 does).
+void FindMarks(std::string_view event, Marks& marks) {
+  const char* const start = event.data();
+  const std::size_t size = event.size();
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  if (size >= 16) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i less = _mm_set1_epi8('<');
+    const __m128i greater = _mm_set1_epi8('>');
+    unsigned highs = 0;
+    // Whole blocks, then the last sixteen bytes, of which those already
+    // seen are masked off (no byte beyond the event is read).
+    for (bool last = false; !last;) {
+      unsigned seen = 0;
+      if (k + 16 > size) {
+        seen = static_cast<unsigned>(k - (size - 16));
+        k = size - 16;
+        last = true;
+      }
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + k));
+      const unsigned fresh = ~((1u << seen) - 1);
+      unsigned found =
+          fresh & static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                      _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, less)),
+                      _mm_cmpeq_epi8(bytes, greater))));
+      highs |= fresh & static_cast<unsigned>(_mm_movemask_epi8(bytes));
+      // Eight positions are written whatever the block holds and the count
+      // moves on by what it does hold: a loop that stops at the block's
+      // last mark would be mispredicted in nearly every block.
+      const int held = __builtin_popcount(found);
+      if (marks.count + held > Marks::kMaxMarks) {
+        marks.count = Marks::kMaxMarks;
+        break;
+      }
+      uint32_t* out = marks.at + marks.count;
+      for (int j = 0; j < 8; ++j) {
+        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found | 0x10000));
+        found &= found - 1;
+      }
+      for (int j = 8; j < held; ++j) {
+        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found));
+        found &= found - 1;
+      }
+      marks.count += held;
+      k += 16;
+      if (k == size) last = true;
     }
-    high |= word & kHighs;
+    marks.beyondAscii = highs != 0;
+    return;
   }
-  for (; p < end; ++p) {
-    if (*p == '"' || *p == '<' || *p == '>') return p;
-    high |= static_cast<unsigned char>(*p) & 0x80;
+#endif
+  for (; k < size; ++k) {
+    marks.beyondAscii |= static_cast<unsigned char>(start[k]) >= 0x80;
+    if (!IsMark(start[k])) continue;
+    if (marks.count == Marks::kMaxMarks) return;
+    marks.at[marks.count++] = static_cast<uint32_t>(k);
   }
-  return end;
-}
-
-// Reads `"NAME<UID><ID><TEAM>"` forward from `at`, the opening quote, as
-// well-formed lines have it: a name free of '"', '<' and '>', a user id of
-// at most 10 digits (perhaps negative), an id and a team free of all three.
-// The position after the closing quote, or npos for anything else, which
-// the careful reading then sorts out.  The high bits of the bytes read are
-// added to `high`.
-std::size_t ReadPlayerForward(std::string_view event, std::size_t at, std::string_view& id,
-                              std::string_view& team, uint64_t& high) {
-  const char* const end = event.data() + event.size();
-  const char* p = event.data() + at;
-  if (p >= end || *p != '"') return std::string_view::npos;
-  p = SkipPlain(p + 1, end, high);  // the name
-  if (p == end || *p != '<') return std::string_view::npos;
-  ++p;
-  if (p < end && *p == '-') ++p;
-  const char* const digits = p;
-  while (p < end && IsDigit(*p)) ++p;
-  if (p == digits || p - digits > 10) return std::string_view::npos;
-  auto part = [&p, end, &high](std::string_view& text) {
-    if (end - p < 2 || p[0] != '>' || p[1] != '<') return false;
-    p += 2;
-    const char* const start = p;
-    p = SkipPlain(p, end, high);
-    text = std::string_view(start, p - start);
-    return true;
-  };
-  if (!part(id) || !part(team)) return std::string_view::npos;
-  if (end - p < 2 || p[0] != '>' || p[1] != '"') return std::string_view::npos;
-  return static_cast<std::size_t>(p + 2 - event.data());
 }
 
 constexpr std::string_view kKilledWord = " killed ";
-constexpr std::string_view kWithWord = " with \"";
-constexpr std::string_view kSuicideWords = " committed suicide with \"";
+constexpr std::string_view kWithWord = " with ";
+constexpr std::string_view kSuicideWords = " committed suicide with ";
+
+// Checks the player at marks first..first+7 ("NAME<UID><ID><TEAM>": the
+// name, the id and the team free of marks, the user id at most 10 digits,
+// perhaps negative) and takes his id and team.
+bool TakePlayer(std::string_view event, const Marks& marks, int first, std::string_view& id,
+                std::string_view& team) {
+  const uint32_t* m = marks.at + first;
+  const char* e = event.data();
+  if (e[m[0]] != '"' || e[m[1]] != '<' || e[m[2]] != '>' || e[m[3]] != '<' || e[m[4]] != '>' ||
+      e[m[5]] != '<' || e[m[6]] != '>' || e[m[7]] != '"' || m[3] != m[2] + 1 || m[5] != m[4] + 1 ||
+      m[7] != m[6] + 1) {
+    return false;
+  }
+  uint32_t digits = m[1] + 1;
+  if (digits < m[2] && e[digits] == '-') ++digits;
+  if (digits == m[2] || m[2] - digits > 10) return false;
+  for (uint32_t k = digits; k < m[2]; ++k) {
+    if (!IsDigit(e[k])) return false;
+  }
+  id = std::string_view(e + m[3] + 1, m[4] - m[3] - 1);
+  team = std::string_view(e + m[5] + 1, m[6] - m[5] - 1);
+  return true;
+}
 
 // The common lines read the quick way: a player's event, and a kill of one
 // player by another written as servers write it.  False when the line is
 // none of these and needs the careful reading.
 bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
-  uint64_t high = 0;  // any byte beyond ASCII read in the names, ids or teams
-  const std::size_t afterKiller = ReadPlayerForward(event, 0, kill.killerId, kill.killerTeam, high);
-  if (afterKiller == std::string_view::npos) return false;
-  const std::string_view verb = event.substr(afterKiller);
-  if (verb.substr(0, kKilledWord.size()) != kKilledWord) {
-    kind = verb.substr(0, kSuicideWords.size()) == kSuicideWords ? LineKind::Suicide
-                                                                 : LineKind::OtherEvent;
-    return true;
-  }
-  const std::size_t afterVictim = ReadPlayerForward(event, afterKiller + kKilledWord.size(),
-                                                    kill.victimId, kill.victimTeam, high);
-  if (afterVictim == std::string_view::npos) return false;
-  const std::string_view with = event.substr(afterVictim);
-  if (with.substr(0, kWithWord.size()) != kWithWord || with.size() < kWithWord.size() + 2 ||
-      with.back() != '"' ||
-      HoldsAny(with.substr(kWithWord.size(), with.size() - kWithWord.size() - 1), "\"")) {
+  Marks marks;
+  FindMarks(event, marks);
+  if (marks.count < 8 || marks.at[0] != 0 ||
+      !TakePlayer(event, marks, 0, kill.killerId, kill.killerTeam)) {
     return false;
   }
-  for (const char c : with) high |= static_cast<unsigned char>(c) & 0x80;
-  kind = high && !IsValidUtf8(event)                      ? LineKind::BadUtf8
+  const std::string_view verb(event.data() + marks.at[7] + 1, event.size() - marks.at[7] - 1);
+  if (!verb.starts_with(kKilledWord)) {
+    kind = verb.starts_with(kSuicideWords) ? LineKind::Suicide : LineKind::OtherEvent;
+    return true;
+  }
+  // A kill: 18 marks, the victim's 8 right after " killed ", the weapon's
+  // quotes after " with ", the last closing the line.
+  if (marks.count != 18 || marks.at[8] != marks.at[7] + 1 + kKilledWord.size() ||
+      !TakePlayer(event, marks, 8, kill.victimId, kill.victimTeam) ||
+      marks.at[16] != marks.at[15] + 1 + kWithWord.size() ||
+      std::memcmp(event.data() + marks.at[15] + 1, kWithWord.data(), kWithWord.size()) != 0 ||
+      event[marks.at[16]] != '"' || event[marks.at[17]] != '"' ||
+      marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1) {
+    return false;
+  }
+  kind = marks.beyondAscii && !IsValidUtf8(event)         ? LineKind::BadUtf8
          : kill.killerId.empty() || kill.victimId.empty() ? LineKind::World
                                                           : LineKind::Kill;
   return true;
@@ -258,10 +310,10 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-LineKind ReadLogLine(std::string_view line, KillLine& kill) {
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return LineKind::Blank;
-  if (!ReadFrame(line, kill.time)) return LineKind::Malformed;
+  if (!ReadFrame(line, kill.time, memo)) return LineKind::Malformed;
   const std::string_view event = line.substr(kFrameBytes);
   LineKind kind;
   if (ReadQuickly(event, kill, kind)) return kind;
@@ -274,9 +326,9 @@ LineKind ReadLogLine(std::string_view line, KillLine& kill) {
   return ReadKill(event, killedAt, kill);
 }
 
-void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts) {
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
   KillLine kill;
-  const LineKind kind = ReadLogLine(line, kill);
+  const LineKind kind = ReadLogLine(line, kill, memo);
   if (kind != LineKind::Blank) ++counts.lines;
   switch (kind) {
     case LineKind::Kill:
@@ -386,7 +438,8 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
   gzbuffer(file.get(), 1u << 18);
   // The piece read, after what was left of a line the previous piece cut.
   std::vector<char> buffer(kPiece + kMaxLineBytes);
-  std::size_t kept = 0;   // bytes of a cut line at the buffer's start
+  std::size_t kept = 0;  // bytes of a cut line at the buffer's start
+  FrameMemo memo;
   bool skipping = false;  // inside a line too long to read, until its LF
   bool failed = false;
   for (;;) {
@@ -406,7 +459,7 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
       } else if (static_cast<std::size_t>(lf - at) > kMaxLineBytes) {
         ++counts.longLines;
       } else {
-        TallyLine(std::string_view(at, lf - at), tally, counts);
+        TallyLine(std::string_view(at, lf - at), tally, counts, &memo);
       }
       at = lf + 1;
     }
@@ -433,7 +486,9 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
     return;
   }
   // A last line without its LF is whole: a plain file may simply end so.
-  if (kept > 0 && !skipping) TallyLine(std::string_view(buffer.data(), kept), tally, counts);
+  if (kept > 0 && !skipping) {
+    TallyLine(std::string_view(buffer.data(), kept), tally, counts, &memo);
+  }
 }
 
 }  // namespace kelvalues

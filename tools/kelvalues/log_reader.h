@@ -38,10 +38,19 @@ struct KillLine {
   std::string_view victimTeam;
 };
 
+// The previous line's date and time, which the next line of a busy log
+// mostly repeats: read once, compared after.
+struct FrameMemo {
+  char text[23] = {};  // "L MM/DD/YYYY - HH:MM:SS"
+  int64_t time = 0;
+  bool valid = false;
+};
+
 // Reads one line, without its LF; a CR before the LF is ignored.  For
 // LineKind::Kill `kill` is filled (ids as written, any form; teams as
 // written, possibly empty); otherwise it is left in an unspecified state.
-LineKind ReadLogLine(std::string_view line, KillLine& kill);
+// `memo`, when given, carries the frame from one line to the next.
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
@@ -84,6 +93,7 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
 void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts);
 
 // Reads one line into `tally` and `counts` (what ReadLogFile does for each).
-void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts);
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts,
+               FrameMemo* memo = nullptr);
 
 }  // namespace kelvalues

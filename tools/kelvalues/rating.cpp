@@ -19,7 +19,54 @@ uint64_t PairKey(uint32_t killer, uint32_t victim) { return uint64_t{killer} << 
 
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
 
+// The account number 2Y + X of "STEAM_0:X:Y" or "STEAM_1:X:Y" (X 0 or 1, Y
+// at most 10 digits), or 0 for any other text and for accounts beyond 32
+// bits, which the slower reading of the text then judges.
+uint64_t SteamAccount(std::string_view text) {
+  if (text.size() < 11 || text.size() > 20 || text.substr(0, 6) != "STEAM_" ||
+      (text[6] != '0' && text[6] != '1') || text[7] != ':' || (text[8] != '0' && text[8] != '1') ||
+      text[9] != ':') {
+    return 0;
+  }
+  uint64_t y = 0;
+  for (const char c : text.substr(10)) {
+    if (c < '0' || c > '9') return 0;
+    y = y * 10 + static_cast<uint64_t>(c - '0');
+  }
+  const uint64_t account = 2 * y + static_cast<uint64_t>(text[8] - '0');
+  return account <= UINT32_MAX ? account : 0;
+}
+
 }  // namespace
+
+std::size_t KillTally::AccountIndexes::Home(uint64_t account) const {
+  return (account * kMultiplier) >> shift_;
+}
+
+int64_t KillTally::AccountIndexes::Find(uint64_t account) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = Home(account);; at = (at + 1) & mask) {
+    if (slots_[at].account == account) return slots_[at].index;
+    if (slots_[at].account == 0) return kMissing;
+  }
+}
+
+void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    --shift_;
+    used_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.account != 0) Add(slot.account, slot.index);
+    }
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t at = Home(account);
+  while (slots_[at].account != 0) at = (at + 1) & mask;
+  slots_[at] = Slot{account, index};
+  ++used_;
+}
 
 uint64_t KillTally::WrittenIds::Hash(std::string_view text) {
   // Eight bytes at a time, each mixed in by a multiplication; the top bits
@@ -72,16 +119,17 @@ void KillTally::WrittenIds::Add(std::string_view text, uint64_t hash, int64_t in
 
 void KillTally::PairTable::Add(uint64_t key, double weight) {
   __builtin_prefetch(&slots_[(key * kMultiplier) >> shift_]);
-  Settle();
-  pending_ = true;
-  pendingKey_ = key;
-  pendingWeight_ = weight;
+  Pending& oldest = pending_[pendingAt_];
+  if (oldest.weight != 0) (*this)[oldest.key] += oldest.weight;
+  oldest = Pending{key, weight};
+  pendingAt_ = (pendingAt_ + 1) % kLead;
 }
 
 void KillTally::PairTable::Settle() {
-  if (!pending_) return;
-  pending_ = false;
-  (*this)[pendingKey_] += pendingWeight_;
+  for (Pending& pending : pending_) {
+    if (pending.weight != 0) (*this)[pending.key] += pending.weight;
+    pending = Pending{};
+  }
 }
 
 double& KillTally::PairTable::operator[](uint64_t key) {
@@ -118,6 +166,18 @@ void KillTally::PairTable::Scale(double factor) {
 KillTally::KillTally(double halfLifeDays) : halfLifeSeconds_(halfLifeDays * 86400.0) {}
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
+  const uint64_t account = SteamAccount(writtenId);
+  if (account == 0) return IndexOfText(writtenId);
+  // Every text of the same account normalizes to the same id.
+  int64_t index = accounts_.Find(account);
+  if (index == AccountIndexes::kMissing) {
+    index = IndexOfText(writtenId);
+    accounts_.Add(account, index);
+  }
+  return index;
+}
+
+int64_t KillTally::IndexOfText(std::string_view writtenId) {
   const uint64_t hash = WrittenIds::Hash(writtenId);
   if (const int64_t found = written_.Find(writtenId, hash); found != WrittenIds::kMissing) {
     return found;

@@ -61,6 +61,7 @@ class KillTally {
  private:
   // The player index of an id as written, -1 for no Steam id.
   int64_t IndexOf(std::string_view writtenId);
+  int64_t IndexOfText(std::string_view writtenId);
   double WeightAt(int64_t time);
   void Rescale(double factor);
   // The factor that brings the weights to "the newest kill counts 1".
@@ -89,16 +90,37 @@ class KillTally {
     std::string text_;
   };
 
+  // Account numbers (2Y + X of STEAM_0:X:Y and STEAM_1:X:Y, the ids nearly
+  // every line holds) -> player index or -1: a number is found faster than
+  // a text.
+  class AccountIndexes {
+   public:
+    static constexpr int64_t kMissing = INT64_MIN;
+    int64_t Find(uint64_t account) const;
+    void Add(uint64_t account, int64_t index);
+
+   private:
+    struct Slot {
+      uint64_t account = 0;  // 0, which no Steam id has, marks a free slot
+      int64_t index = 0;
+    };
+    std::size_t Home(uint64_t account) const;
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
+    int shift_ = 64 - 10;
+    std::size_t used_ = 0;
+  };
+
   double halfLifeSeconds_;
+  AccountIndexes accounts_;
   WrittenIds written_;
   std::unordered_map<std::string, int64_t> normalized_;  // STEAM_0:X:Y -> player index
   std::vector<Player> players_;
   std::vector<double> weightedKills_;  // by player, relative to reference_
   // Weighted kills by killer << 32 | victim, open addressing: a kill line
   // touches one slot, which a node-based map would chase through memory.
-  // Each kill's sum waits in `pending_` until the next one, so the memory
-  // of its slot can be fetched meanwhile; everything that reads the table
-  // settles it first.
+  // Each kill's sum waits in `pending_` for the next few, so the memory of
+  // its slot can be fetched meanwhile; everything that reads the table
+  // settles them first.
   class PairTable {
    public:
     void Add(uint64_t key, double weight);
@@ -124,11 +146,17 @@ class KillTally {
     std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
     int shift_ = 64 - 10;                                // 64 - log2(slots_.size())
     std::size_t used_ = 0;
-    bool pending_ = false;
-    uint64_t pendingKey_ = 0;
-    double pendingWeight_ = 0;
+    // The last kLead kills, oldest first from pendingAt_; weight 0 marks an
+    // empty place (a counted kill always weighs more).
+    static constexpr std::size_t kLead = 4;
+    struct Pending {
+      uint64_t key = 0;
+      double weight = 0;
+    };
+    Pending pending_[kLead];
+    std::size_t pendingAt_ = 0;
   };
-  mutable PairTable pairs_;  // mutable: reading settles the pending sum
+  mutable PairTable pairs_;  // mutable: reading settles the pending sums
 
   // Weights are kept relative to reference_, a time at or after every kill
   // read, so each is at most 1 and at least 2^-16 for the newest kills;
