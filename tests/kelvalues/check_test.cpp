@@ -22,11 +22,11 @@ class CheckTest : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override {
-    for (const std::string& file : files_) std::remove(file.c_str());
+    for (const std::string& file : files_) (void)std::remove(file.c_str());
     rmdir(dir_.c_str());
   }
   std::string Write(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
+    std::string path = dir_ + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
     files_.push_back(path);
     return path;

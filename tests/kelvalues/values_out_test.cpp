@@ -133,7 +133,7 @@ class ValuesFileTest : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override {
-    for (const std::string& name : Listing()) std::remove((dir_ + "/" + name).c_str());
+    for (const std::string& name : Listing()) (void)std::remove((dir_ + "/" + name).c_str());
     rmdir(dir_.c_str());
   }
 
@@ -237,7 +237,7 @@ TEST_F(ValuesFileTest, KeepsTheModeOfTheFileItReplaces) {
 // is a failure, not a silent success.  Its text is tested by the commands'
 // own tests.
 TEST_F(ValuesFileTest, StandardOutputThatFailsIsAFailure) {
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
   const int saved = dup(STDOUT_FILENO);
   ASSERT_GE(saved, 0);
   const int full = open("/dev/full", O_WRONLY);

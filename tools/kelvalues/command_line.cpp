@@ -5,7 +5,7 @@
 namespace kelvalues {
 
 int UsageError(std::string_view message) {
-  std::fprintf(stderr, "kelvalues: %.*s\n", static_cast<int>(message.size()), message.data());
+  (void)std::fprintf(stderr, "kelvalues: %.*s\n", static_cast<int>(message.size()), message.data());
   return kExitUsage;
 }
 

@@ -140,45 +140,56 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options& options)
   return std::nullopt;
 }
 
-// The password: the file's first line, its line end dropped.  The file
-// must be a regular file that not every user of the machine can read.
+// Reads `fd` until its end or until `size` bytes; false on a read error.
+bool ReadUpTo(int fd, char* buffer, std::size_t size, std::size_t& got) {
+  got = 0;
+  while (got < size) {
+    const ssize_t n = read(fd, buffer + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The password in the text of its file: the first line, its line end
+// dropped.  `whole` tells whether the text is all of the file.
+std::optional<std::string> PasswordFromText(std::string_view text, bool whole,
+                                            const std::string& path, std::string& password) {
+  const std::size_t lineEnd = text.find('\n');
+  if (lineEnd == std::string_view::npos && !whole) {
+    return "the password file " + path + " holds no line of a password's length";
+  }
+  text = text.substr(0, lineEnd);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (text.find('\0') != std::string_view::npos) {
+    return "the password in " + path + " holds a NUL byte";
+  }
+  password = text;
+  return std::nullopt;
+}
+
+// The password: the first line of the file at `path`, which must be a
+// regular file that not every user of the machine can read or write.
 std::optional<std::string> ReadPassword(const std::string& path, std::string& password) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return "cannot open the password file " + path + ": " + std::strerror(errno);
   struct stat info {};
   std::optional<std::string> error;
+  char buffer[kMaxPasswordBytes + 1];
+  std::size_t got = 0;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     error = "the password file " + path + " is not a regular file";
   } else if ((info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
     error = "the password file " + path + " is open to every user of this machine; chmod o-rw it";
+  } else if (!ReadUpTo(fd, buffer, sizeof buffer, got)) {
+    error = "cannot read the password file " + path + ": " + std::strerror(errno);
   } else {
-    char buffer[kMaxPasswordBytes + 1];
-    std::size_t got = 0;
-    for (;;) {
-      const ssize_t n = read(fd, buffer + got, sizeof buffer - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        error = "cannot read the password file " + path + ": " + std::strerror(errno);
-        break;
-      }
-      got += static_cast<std::size_t>(n);
-      if (n == 0 || got == sizeof buffer) break;
-    }
-    std::string_view text(buffer, got);
-    const std::size_t lineEnd = text.find('\n');
-    text = text.substr(0, lineEnd);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    if (error) {
-      // said above
-    } else if (lineEnd == std::string_view::npos && got > kMaxPasswordBytes) {
-      error = "the password file " + path + " holds no line of a password's length";
-    } else if (text.find('\0') != std::string_view::npos) {
-      error = "the password in " + path + " holds a NUL byte";
-    } else {
-      password = text;
-    }
-    explicit_bzero(buffer, sizeof buffer);
+    error =
+        PasswordFromText(std::string_view(buffer, got), got <= kMaxPasswordBytes, path, password);
   }
+  explicit_bzero(buffer, sizeof buffer);
   (void)close(fd);
   return error;
 }
@@ -251,8 +262,12 @@ class Database {
     unsigned long idLength = 0;
     long long skill = 0;
     long long lastEvent = 0;
-    my_bool idNull = 0, skillNull = 0, lastEventNull = 0;
-    my_bool idTruncated = 0, skillError = 0, lastEventError = 0;
+    my_bool idNull = 0;
+    my_bool skillNull = 0;
+    my_bool lastEventNull = 0;
+    my_bool idTruncated = 0;
+    my_bool skillError = 0;
+    my_bool lastEventError = 0;
     MYSQL_BIND columns[3] = {};
     columns[0].buffer_type = MYSQL_TYPE_STRING;
     columns[0].buffer = id;
@@ -275,7 +290,8 @@ class Database {
       if (fetched == MYSQL_NO_DATA) break;
       if (fetched != 0 && fetched != MYSQL_DATA_TRUNCATED) return StatementError();
       ++counts.rows;
-      if (idNull || idTruncated || skillNull || skillError || idLength >= sizeof id) {
+      if (idNull != 0 || idTruncated != 0 || skillNull != 0 || skillError != 0 ||
+          idLength >= sizeof id) {
         ++counts.malformed;
         continue;
       }
@@ -284,8 +300,8 @@ class Database {
         ++counts.notSteamIds;
         continue;
       }
-      Add(*steamId, Rating{skill, lastEventNull || lastEventError ? 0 : lastEvent}, ratings,
-          counts);
+      Add(*steamId, Rating{skill, lastEventNull != 0 || lastEventError != 0 ? 0 : lastEvent},
+          ratings, counts);
     }
     return std::nullopt;
   }
@@ -314,7 +330,7 @@ class Database {
 };
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "kelvalues: %s\n", message.c_str());
+  (void)std::fprintf(stderr, "kelvalues: %s\n", message.c_str());
   return kExitFailed;
 }
 
@@ -344,13 +360,13 @@ int Run(const Options& options) {
   const std::vector<ValueLine> lines = ScaleToAverage(scores, options.average);
   std::string error;
   if (!WriteValuesFile(lines, options.output, error)) return Fail(error);
-  std::fprintf(stderr,
-               "%s%llu rows read; left out: %llu ids that are no Steam ids, %llu rows "
-               "without an id or skill; %llu ids named twice (the latest player's kept)\n",
-               Summary(lines).c_str(), static_cast<unsigned long long>(counts.rows),
-               static_cast<unsigned long long>(counts.notSteamIds),
-               static_cast<unsigned long long>(counts.malformed),
-               static_cast<unsigned long long>(counts.twice));
+  (void)std::fprintf(stderr,
+                     "%s%llu rows read; left out: %llu ids that are no Steam ids, %llu rows "
+                     "without an id or skill; %llu ids named twice (the latest player's kept)\n",
+                     Summary(lines).c_str(), static_cast<unsigned long long>(counts.rows),
+                     static_cast<unsigned long long>(counts.notSteamIds),
+                     static_cast<unsigned long long>(counts.malformed),
+                     static_cast<unsigned long long>(counts.twice));
   return 0;
 }
 

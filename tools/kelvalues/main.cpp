@@ -37,12 +37,12 @@ const Command kCommands[] = {
 };
 
 void PrintUsage() {
-  std::fputs("usage: kelvalues COMMAND ARGUMENTS\n", stdout);
+  (void)std::fputs("usage: kelvalues COMMAND ARGUMENTS\n", stdout);
   for (const Command& command : kCommands) {
-    std::fputs("  kelvalues ", stdout);
-    std::fputs(command.usage, stdout);
+    (void)std::fputs("  kelvalues ", stdout);
+    (void)std::fputs(command.usage, stdout);
   }
-  std::fputs(
+  (void)std::fputs(
       "Commands that make a file write it to -o FILE (replaced only once complete), or else\n"
       "to standard output, and print a summary to standard error.\n",
       stdout);

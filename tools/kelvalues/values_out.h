@@ -50,7 +50,7 @@ bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std:
 // The summary printed to standard error, one line ending in "\n":
 //   N entries, average A, minimum L, maximum H
 // with A the sum over N truncated, as the plugin computes its average;
-// "0 entries" alone for no lines.
+// "0 entries\n" for no lines.
 std::string Summary(const std::vector<ValueLine>& lines);
 
 }  // namespace kelvalues
