@@ -29,12 +29,12 @@ Correlations Measure(const kelvalues::SyntheticLogOptions& options, const std::s
   const auto players = kelvalues::MakeSyntheticPlayers(options);
   std::string error;
   if (!kelvalues::WriteSyntheticLogs(options, players, folder, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    (void)std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(1);
   }
   std::vector<std::string> files;
   if (!kelvalues::ListLogFiles({folder}, files, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    (void)std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(1);
   }
   kelvalues::KillTally tally;
@@ -49,10 +49,11 @@ Correlations Measure(const kelvalues::SyntheticLogOptions& options, const std::s
     const auto& p = tally.Players()[i];
     scores.emplace_back(p.id, fit.strength[i]);
     killDeath.push_back(static_cast<double>(p.kills) /
-                        static_cast<double>(p.deaths ? p.deaths : 1));
+                        static_cast<double>(p.deaths != 0 ? p.deaths : 1));
   }
   const auto lines = kelvalues::ScaleToAverage(scores, 1000);
-  std::vector<double> truth, values;
+  std::vector<double> truth;
+  std::vector<double> values;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (const auto& player : players) {
       if (player.id == lines[i].id) truth.push_back(player.logStrength);
@@ -91,9 +92,9 @@ int main(int argc, char** argv) {
       events.push_back(e);
     }
     if (!good) {
-      std::fprintf(stderr,
-                   "usage: kelvalues_rating_quality [--players N] [--seeds K] "
-                   "[--mixing F] [EVENTS...]\n");
+      (void)std::fprintf(stderr,
+                         "usage: kelvalues_rating_quality [--players N] [--seeds K] "
+                         "[--mixing F] [EVENTS...]\n");
       return 2;
     }
   }

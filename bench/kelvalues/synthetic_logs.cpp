@@ -33,7 +33,7 @@ Civil CivilFromDays(int64_t days) {
 }
 
 struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
 class LogWriter {
@@ -49,7 +49,7 @@ class LogWriter {
       day_ = day;
       date_ = CivilFromDays(day);
       char name[32];
-      std::snprintf(name, sizeof name, "/L%02d%02d000.log", date_.month, date_.day);
+      (void)std::snprintf(name, sizeof name, "/L%02d%02d000.log", date_.month, date_.day);
       const std::string path = folder_ + name;
       file_.reset(std::fopen(path.c_str(), "w"));
       if (!file_) {
@@ -169,6 +169,45 @@ void AppendNoise(std::string& line, std::mt19937_64& random,
   }
 }
 
+// The players split into `count` servers by strength, equal runs of ranks.
+struct Servers {
+  std::vector<std::vector<std::size_t>> members;
+  std::vector<std::size_t> of;  // by player
+};
+
+Servers ServersByStrength(const std::vector<SyntheticPlayer>& players, int count) {
+  const std::size_t n = players.size();
+  std::vector<std::size_t> byStrength(n);
+  std::iota(byStrength.begin(), byStrength.end(), 0);
+  std::sort(byStrength.begin(), byStrength.end(), [&players](std::size_t a, std::size_t b) {
+    return players[a].logStrength < players[b].logStrength;
+  });
+  const auto servers = static_cast<std::size_t>(std::clamp<int>(count, 1, 1000));
+  Servers split{std::vector<std::vector<std::size_t>>(servers), std::vector<std::size_t>(n)};
+  for (std::size_t rank = 0; rank < n; ++rank) {
+    const std::size_t server = rank * servers / n;
+    split.members[server].push_back(byStrength[rank]);
+    split.of[byStrength[rank]] = server;
+  }
+  return split;
+}
+
+// A kill between a and b, the killer drawn from their strengths, on
+// opposite teams.
+void AppendKill(std::string& line, std::mt19937_64& random,
+                const std::vector<SyntheticPlayer>& players, std::size_t a, std::size_t b) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double aWins = 1.0 / (1.0 + std::exp(players[b].logStrength - players[a].logStrength));
+  const auto [killer, victim] = unit(random) < aWins ? std::pair{a, b} : std::pair{b, a};
+  const std::size_t side = random() % 2;
+  AppendPlayer(line, players[killer], killer + 1, kTeams[side]);
+  line += " killed ";
+  AppendPlayer(line, players[victim], victim + 1, kTeams[1 - side]);
+  line += " with \"";
+  line += kWeapons[random() % std::size(kWeapons)];
+  line += '"';
+}
+
 }  // namespace
 
 std::vector<SyntheticPlayer> MakeSyntheticPlayers(const SyntheticLogOptions& options) {
@@ -200,22 +239,9 @@ bool WriteSyntheticLogs(const SyntheticLogOptions& options,
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   std::uniform_int_distribution<std::size_t> anyone(0, count - 1);
 
-  // Servers by strength: the ranks split into `servers` equal runs.
-  std::vector<std::size_t> byStrength(count);
-  std::iota(byStrength.begin(), byStrength.end(), 0);
-  std::sort(byStrength.begin(), byStrength.end(), [&players](std::size_t a, std::size_t b) {
-    return players[a].logStrength < players[b].logStrength;
-  });
-  const std::size_t servers = static_cast<std::size_t>(std::clamp<int>(options.servers, 1, 1000));
-  std::vector<std::vector<std::size_t>> members(servers);
-  std::vector<std::size_t> serverOf(count);
-  for (std::size_t rank = 0; rank < count; ++rank) {
-    const std::size_t server = rank * servers / count;
-    members[server].push_back(byStrength[rank]);
-    serverOf[byStrength[rank]] = server;
-  }
+  const Servers servers = ServersByStrength(players, options.servers);
   auto opponentOf = [&](std::size_t a) {
-    const std::vector<std::size_t>& home = members[serverOf[a]];
+    const std::vector<std::size_t>& home = servers.members[servers.of[a]];
     const bool mixed = unit(random) < options.mixing || home.size() < 2;
     for (;;) {
       const std::size_t b =
@@ -227,7 +253,8 @@ bool WriteSyntheticLogs(const SyntheticLogOptions& options,
 
   const double span = options.days * 86400.0;
   const bool bySize = options.megabytes > 0;
-  const double target = bySize ? options.megabytes * 1e6 : count * options.eventsPerPlayer / 2;
+  const double target =
+      bySize ? options.megabytes * 1e6 : static_cast<double>(count) * options.eventsPerPlayer / 2;
   LogWriter writer(folder, error);
   for (double done = 0; done < target;) {
     if (!writer.Frame(static_cast<int64_t>(done / target * span))) return false;
@@ -236,16 +263,7 @@ bool WriteSyntheticLogs(const SyntheticLogOptions& options,
       AppendNoise(line, random, players);
     } else {
       const std::size_t a = anyone(random);
-      const std::size_t b = opponentOf(a);
-      const double aWins = 1.0 / (1.0 + std::exp(players[b].logStrength - players[a].logStrength));
-      const auto [killer, victim] = unit(random) < aWins ? std::pair{a, b} : std::pair{b, a};
-      const std::size_t side = random() % 2;
-      AppendPlayer(line, players[killer], killer + 1, kTeams[side]);
-      line += " killed ";
-      AppendPlayer(line, players[victim], victim + 1, kTeams[1 - side]);
-      line += " with \"";
-      line += kWeapons[random() % std::size(kWeapons)];
-      line += '"';
+      AppendKill(line, random, players, a, opponentOf(a));
       if (!bySize) done += 1;
     }
     if (!writer.End()) return false;
@@ -265,7 +283,7 @@ double SpearmanCorrelation(const std::vector<double>& a, const std::vector<doubl
     for (std::size_t k = 0; k < n;) {
       std::size_t end = k;
       while (end < n && values[order[end]] == values[order[k]]) ++end;
-      for (std::size_t t = k; t < end; ++t) rank[order[t]] = (k + end - 1) / 2.0;
+      for (std::size_t t = k; t < end; ++t) rank[order[t]] = static_cast<double>(k + end - 1) / 2;
       k = end;
     }
     return rank;
@@ -273,7 +291,9 @@ double SpearmanCorrelation(const std::vector<double>& a, const std::vector<doubl
   const std::vector<double> ra = ranks(a);
   const std::vector<double> rb = ranks(b);
   const double mean = (static_cast<double>(n) - 1) / 2;
-  double cov = 0, va = 0, vb = 0;
+  double cov = 0;
+  double va = 0;
+  double vb = 0;
   for (std::size_t k = 0; k < n; ++k) {
     cov += (ra[k] - mean) * (rb[k] - mean);
     va += (ra[k] - mean) * (ra[k] - mean);

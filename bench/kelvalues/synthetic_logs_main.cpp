@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "synthetic_logs.h"
 
@@ -23,8 +24,47 @@ bool ReadNumber(std::string_view text, Number& number) {
 }
 
 int Usage(const char* why) {
-  std::fprintf(stderr, "kelvalues_synthetic_logs: %s\n%s", why, kUsage);
+  (void)std::fprintf(stderr, "kelvalues_synthetic_logs: %s\n%s", why, kUsage);
   return 2;
+}
+
+// Takes one option's value; "" when it is good, else what is wrong.
+const char* SetOption(std::string_view word, std::string_view value,
+                      kelvalues::SyntheticLogOptions& options, std::string& truth) {
+  bool good = true;
+  if (word == "--players") {
+    good = ReadNumber(value, options.players) && options.players >= 2;
+  } else if (word == "--events-per-player") {
+    good = ReadNumber(value, options.eventsPerPlayer) && options.eventsPerPlayer > 0;
+  } else if (word == "--megabytes") {
+    good = ReadNumber(value, options.megabytes) && options.megabytes > 0;
+  } else if (word == "--seed") {
+    good = ReadNumber(value, options.seed);
+  } else if (word == "--days") {
+    good = ReadNumber(value, options.days) && options.days >= 1 && options.days <= 366;
+  } else if (word == "--servers") {
+    good = ReadNumber(value, options.servers) && options.servers >= 1;
+  } else if (word == "--mixing") {
+    good = ReadNumber(value, options.mixing) && options.mixing >= 0 && options.mixing <= 1;
+  } else if (word == "--spread") {
+    good = ReadNumber(value, options.spread) && options.spread >= 0;
+  } else if (word == "--noise") {
+    good = ReadNumber(value, options.noise) && options.noise >= 0 && options.noise < 1;
+  } else if (word == "--truth") {
+    truth = value;
+  } else {
+    return "unknown option";
+  }
+  return good ? "" : "an option's value is out of range";
+}
+
+bool WriteTruth(const std::string& path, const std::vector<kelvalues::SyntheticPlayer>& players) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (!file) return false;
+  for (const auto& player : players) {
+    (void)std::fprintf(file, "%s,%.6f\n", player.id.c_str(), player.logStrength);
+  }
+  return std::fclose(file) == 0;
 }
 
 }  // namespace
@@ -41,54 +81,20 @@ int main(int argc, char** argv) {
       continue;
     }
     if (k + 1 >= argc) return Usage("an option lacks its value");
-    const std::string_view value = argv[++k];
-    bool good = true;
-    if (word == "--players") {
-      good = ReadNumber(value, options.players) && options.players >= 2;
-    } else if (word == "--events-per-player") {
-      good = ReadNumber(value, options.eventsPerPlayer) && options.eventsPerPlayer > 0;
-    } else if (word == "--megabytes") {
-      good = ReadNumber(value, options.megabytes) && options.megabytes > 0;
-    } else if (word == "--seed") {
-      good = ReadNumber(value, options.seed);
-    } else if (word == "--days") {
-      good = ReadNumber(value, options.days) && options.days >= 1 && options.days <= 366;
-    } else if (word == "--servers") {
-      good = ReadNumber(value, options.servers) && options.servers >= 1;
-    } else if (word == "--mixing") {
-      good = ReadNumber(value, options.mixing) && options.mixing >= 0 && options.mixing <= 1;
-    } else if (word == "--spread") {
-      good = ReadNumber(value, options.spread) && options.spread >= 0;
-    } else if (word == "--noise") {
-      good = ReadNumber(value, options.noise) && options.noise >= 0 && options.noise < 1;
-    } else if (word == "--truth") {
-      truth = value;
-    } else {
-      return Usage("unknown option");
-    }
-    if (!good) return Usage("an option's value is out of range");
+    const char* wrong = SetOption(word, argv[++k], options, truth);
+    if (*wrong != '\0') return Usage(wrong);
   }
   if (folder.empty()) return Usage("no folder named");
 
   const auto players = kelvalues::MakeSyntheticPlayers(options);
   std::string error;
   if (!kelvalues::WriteSyntheticLogs(options, players, folder, error)) {
-    std::fprintf(stderr, "kelvalues_synthetic_logs: %s\n", error.c_str());
+    (void)std::fprintf(stderr, "kelvalues_synthetic_logs: %s\n", error.c_str());
     return 1;
   }
-  if (!truth.empty()) {
-    std::FILE* file = std::fopen(truth.c_str(), "w");
-    if (!file) {
-      std::perror(truth.c_str());
-      return 1;
-    }
-    for (const auto& player : players) {
-      std::fprintf(file, "%s,%.6f\n", player.id.c_str(), player.logStrength);
-    }
-    if (std::fclose(file) != 0) {
-      std::perror(truth.c_str());
-      return 1;
-    }
+  if (!truth.empty() && !WriteTruth(truth, players)) {
+    std::perror(truth.c_str());
+    return 1;
   }
   return 0;
 }

@@ -23,8 +23,8 @@ bool ReadNumber(std::string_view text, Number& number) {
 
 // What the reading came to, for standard error.
 std::string ReadingReport(const LogCounts& c) {
-  char text[1024];
-  std::snprintf(
+  char text[1024];  // the words and 14 numbers of at most 20 digits: far less
+  (void)std::snprintf(
       text, sizeof text,
       "from-logs: read %llu files, %llu lines, %llu kills counted\n"
       "from-logs: skipped %llu team kills, %llu suicides, %llu kills by or of the "
@@ -43,8 +43,41 @@ std::string ReadingReport(const LogCounts& c) {
 }
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "kelvalues from-logs: %s\n", why.c_str());
+  (void)std::fprintf(stderr, "kelvalues from-logs: %s\n", why.c_str());
   return 1;
+}
+
+}  // namespace
+
+namespace {
+
+// Takes the value of the option `word`; false, with `error`, when it is
+// none the option takes.
+bool SetOption(std::string_view word, std::string_view value, FromLogsOptions& options,
+               std::string& error) {
+  if (word == "-o") {
+    if (!value.empty()) {
+      options.output = value;
+      return true;
+    }
+    error = "-o needs a file name";
+  } else if (word == "--min-events") {
+    if (ReadNumber(value, options.minEvents)) return true;
+    error = "--min-events takes a whole number of 0 or more, not " + QuoteArgument(value);
+  } else if (word == "--half-life") {
+    if (ReadNumber(value, options.halfLifeDays) && std::isfinite(options.halfLifeDays) &&
+        options.halfLifeDays > 0) {
+      return true;
+    }
+    error = "--half-life takes a number of days above 0, not " + QuoteArgument(value);
+  } else {
+    if (ReadNumber(value, options.average) && options.average >= 1 &&
+        options.average <= 2147483647.0) {
+      return true;
+    }
+    error = "--average takes a number from 1 to 2147483647, not " + QuoteArgument(value);
+  }
+  return false;
 }
 
 }  // namespace
@@ -55,41 +88,16 @@ bool ParseFromLogsOptions(int argc, char** argv, FromLogsOptions& options, std::
     const std::string_view word = argv[k];
     if (optionsEnd || word.empty() || word[0] != '-' || word == "-") {
       options.logs.emplace_back(word);
-      continue;
-    }
-    if (word == "--") {
+    } else if (word == "--") {
       optionsEnd = true;
-      continue;
-    }
-    if (word != "--min-events" && word != "--half-life" && word != "--average" && word != "-o") {
+    } else if (word != "--min-events" && word != "--half-life" && word != "--average" &&
+               word != "-o") {
       error = "unknown option " + QuoteArgument(word);
       return false;
-    }
-    if (k + 1 >= argc) {
+    } else if (k + 1 >= argc) {
       error = std::string(word) + " needs a value";
       return false;
-    }
-    const std::string_view value = argv[++k];
-    if (word == "-o") {
-      if (value.empty()) {
-        error = "-o needs a file name";
-        return false;
-      }
-      options.output = value;
-    } else if (word == "--min-events") {
-      if (!ReadNumber(value, options.minEvents)) {
-        error = "--min-events takes a whole number of 0 or more, not " + QuoteArgument(value);
-        return false;
-      }
-    } else if (word == "--half-life") {
-      if (!ReadNumber(value, options.halfLifeDays) || !std::isfinite(options.halfLifeDays) ||
-          options.halfLifeDays <= 0) {
-        error = "--half-life takes a number of days above 0, not " + QuoteArgument(value);
-        return false;
-      }
-    } else if (!ReadNumber(value, options.average) || !(options.average >= 1) ||
-               !(options.average <= 2147483647.0)) {
-      error = "--average takes a number from 1 to 2147483647, not " + QuoteArgument(value);
+    } else if (!SetOption(word, argv[++k], options, error)) {
       return false;
     }
   }
@@ -112,12 +120,13 @@ int RunFromLogs(int argc, char** argv) {
   KillTally tally(options.halfLifeDays);
   LogCounts counts;
   for (const std::string& file : files) ReadLogFile(file, tally, counts);
-  std::fputs(ReadingReport(counts).c_str(), stderr);
+  (void)std::fputs(ReadingReport(counts).c_str(), stderr);
 
   const Fit fit = FitStrengths(tally);
   if (!fit.converged) {
-    std::fprintf(stderr, "from-logs: the rating did not settle in %d rounds; written as it stood\n",
-                 fit.rounds);
+    (void)std::fprintf(stderr,
+                       "from-logs: the rating did not settle in %d rounds; written as it stood\n",
+                       fit.rounds);
   }
   std::vector<std::pair<std::string, double>> scores;
   const std::vector<KillTally::Player>& players = tally.Players();
@@ -126,11 +135,11 @@ int RunFromLogs(int argc, char** argv) {
     if (events > 0 && events >= options.minEvents)
       scores.emplace_back(players[i].id, fit.strength[i]);
   }
-  std::fprintf(stderr,
-               "from-logs: %zu players rated (%d rounds), %zu with at least %llu counted "
-               "kills and deaths written\n",
-               players.size(), fit.rounds, scores.size(),
-               static_cast<unsigned long long>(options.minEvents));
+  (void)std::fprintf(stderr,
+                     "from-logs: %zu players rated (%d rounds), %zu with at least %llu counted "
+                     "kills and deaths written\n",
+                     players.size(), fit.rounds, scores.size(),
+                     static_cast<unsigned long long>(options.minEvents));
   if (scores.empty()) {
     return Fail("no player has " + std::to_string(options.minEvents) +
                 " counted kills and deaths; nothing written");
@@ -138,7 +147,7 @@ int RunFromLogs(int argc, char** argv) {
   const std::vector<ValueLine> lines = ScaleToAverage(scores, options.average);
   const std::string summary = Summary(lines);
   if (!WriteValuesFile(lines, options.output, error)) return Fail(error);
-  std::fputs(summary.c_str(), stderr);
+  (void)std::fputs(summary.c_str(), stderr);
   return 0;
 }
 

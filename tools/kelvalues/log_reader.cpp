@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <system_error>
@@ -61,7 +62,12 @@ bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
       line.substr(23, 2) != ": ") {
     return false;
   }
-  int month, day, year, hour, minute, second;
+  int month = 0;
+  int day = 0;
+  int year = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
   if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
       !Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second)) {
     return false;
@@ -69,7 +75,8 @@ bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
     return false;
   }
-  time = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  time = DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 +
+         second;
   if (memo) {
     std::memcpy(memo->text, line.data(), kMemoBytes);
     memo->time = time;
@@ -136,6 +143,8 @@ LineKind ReadKill(std::string_view event, std::size_t killedAt, KillLine& kill) 
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 // Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
 // them, and whether any byte lies beyond ASCII.
@@ -269,43 +278,54 @@ bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
 
 }  // namespace
 
+namespace {
+
+// The length of the UTF-8 sequence at `k` (2 to 4), or 0 when no valid
+// sequence starts there: no overlong forms, no surrogates, nothing above
+// U+10FFFF.
+std::size_t SequenceLength(const unsigned char* bytes, std::size_t k, std::size_t size) {
+  const unsigned char lead = bytes[k];
+  std::size_t more = 0;
+  unsigned char low = 0x80;  // bounds of the first continuation byte
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (size - k <= more || bytes[k + 1] < low || bytes[k + 1] > high) return 0;
+  for (std::size_t c = 2; c <= more; ++c) {
+    if (bytes[k + c] < 0x80 || bytes[k + c] > 0xBF) return 0;
+  }
+  return more + 1;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   std::size_t k = 0;
   while (k < size) {
     // Eight bytes at a time while they are ASCII, as log lines mostly are.
-    uint64_t word;
-    if (size - k >= 8 && (std::memcpy(&word, bytes + k, 8), (word & 0x8080808080808080ULL) == 0)) {
+    uint64_t word = 0;
+    if (size - k >= 8 && (std::memcpy(&word, bytes + k, 8), (word & kHighBits) == 0)) {
       k += 8;
-      continue;
-    }
-    const unsigned char lead = bytes[k];
-    if (lead < 0x80) {
+    } else if (bytes[k] < 0x80) {
       ++k;
-      continue;
-    }
-    std::size_t more;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the first continuation byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      more = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      more = 2;
-      if (lead == 0xE0) low = 0xA0;   // no overlong forms
-      if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      more = 3;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
     } else {
-      return false;
+      const std::size_t length = SequenceLength(bytes, k, size);
+      if (length == 0) return false;
+      k += length;
     }
-    if (size - k <= more) return false;
-    if (bytes[k + 1] < low || bytes[k + 1] > high) return false;
-    for (std::size_t c = 2; c <= more; ++c) {
-      if (bytes[k + c] < 0x80 || bytes[k + c] > 0xBF) return false;
-    }
-    k += more + 1;
   }
   return true;
 }
@@ -383,6 +403,28 @@ bool IsLogName(const std::filesystem::path& path) {
 
 }  // namespace
 
+namespace {
+
+// Adds below `folder`, at any depth, every regular file named as a log;
+// false, with `error`, when the folder cannot be read.
+bool AddLogFolder(const std::string& folder, const std::function<void(const std::string&)>& add,
+                  std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    std::error_code fileError;
+    if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path().string());
+  }
+  if (ec) {
+    error = "cannot read the folder " + QuoteArgument(folder) + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
                   std::string& error) {
   namespace fs = std::filesystem;
@@ -390,10 +432,10 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
   // folder named) is read once.
   std::set<std::string> seen;
   std::vector<std::string> found;
-  auto add = [&](const fs::path& path) {
+  const std::function<void(const std::string&)> add = [&](const std::string& path) {
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(path, ec);
-    if (seen.insert(ec ? path.string() : canonical.string()).second) found.push_back(path.string());
+    if (seen.insert(ec ? path : canonical.string()).second) found.push_back(path);
   };
   for (const std::string& text : paths) {
     std::error_code ec;
@@ -401,16 +443,7 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
     if (fs::is_regular_file(status)) {
       add(text);
     } else if (fs::is_directory(status)) {
-      const auto options = fs::directory_options::skip_permission_denied;
-      fs::recursive_directory_iterator it(text, options, ec), end;
-      for (; !ec && it != end; it.increment(ec)) {
-        std::error_code fileError;
-        if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path());
-      }
-      if (ec) {
-        error = "cannot read the folder " + QuoteArgument(text) + ": " + ec.message();
-        return false;
-      }
+      if (!AddLogFolder(text, add, error)) return false;
     } else {
       error = "cannot read " + QuoteArgument(text) + ": " +
               (ec                   ? ec.message()

@@ -341,7 +341,11 @@ std::vector<double> SolveNewtonStep(const Meetings& m, const std::vector<double>
     for (std::size_t i = 0; i < n; ++i) sum += a[i] * c[i];
     return sum;
   };
-  std::vector<double> x(n, 0.0), residual = b, z(n), direction(n), product(n);
+  std::vector<double> x(n, 0.0);
+  std::vector<double> residual = b;
+  std::vector<double> z(n);
+  std::vector<double> direction(n);
+  std::vector<double> product(n);
   for (std::size_t i = 0; i < n; ++i) z[i] = residual[i] / diagonal[i];
   direction = z;
   double rz = dot(residual, z);
@@ -363,6 +367,47 @@ std::vector<double> SolveNewtonStep(const Meetings& m, const std::vector<double>
 
 }  // namespace
 
+namespace {
+
+// The gradient of the log posterior at `r`, and the negated Hessian as its
+// diagonal and each meeting's coupling.
+void NewtonSystem(const Meetings& m, const std::vector<double>& kills, double prior,
+                  const std::vector<double>& r, std::vector<double>& gradient,
+                  std::vector<double>& diagonal, std::vector<double>& coupling) {
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    const double p0 = Chance(r[i], 0);
+    gradient[i] = kills[i] + prior - 2 * prior * p0;
+    diagonal[i] = 2 * prior * p0 * (1 - p0);
+    for (std::size_t k = m.first[i]; k < m.first[i + 1]; ++k) {
+      const double p = Chance(r[i], r[m.opponent[k]]);
+      gradient[i] -= m.kills[k] * p;
+      coupling[k] = m.kills[k] * p * (1 - p);
+      diagonal[i] += coupling[k];
+    }
+  }
+}
+
+// Moves `r` along `step`, halved until the log posterior (`current`, kept
+// up to date) does not fall; gives the share of the step taken.
+double StepUphill(const Meetings& m, const std::vector<double>& kills, double prior,
+                  const std::vector<double>& step, std::vector<double>& r, double& current) {
+  std::vector<double> next(r.size());
+  double scale = 1;
+  for (int halvings = 0; halvings < 60; ++halvings) {
+    for (std::size_t i = 0; i < r.size(); ++i) next[i] = r[i] + scale * step[i];
+    const double value = LogPosterior(m, kills, prior, next);
+    if (value >= current) {
+      current = value;
+      break;
+    }
+    scale /= 2;
+  }
+  r.swap(next);
+  return scale;
+}
+
+}  // namespace
+
 Fit FitStrengths(const KillTally& tally, double priorGames, int maxRounds) {
   const std::size_t count = tally.Players().size();
   const Meetings m = MeetingsOf(tally);
@@ -372,35 +417,18 @@ Fit FitStrengths(const KillTally& tally, double priorGames, int maxRounds) {
   // strictly so with the prior), so each step solves its quadratic model
   // and a halving line search keeps every step an ascent.
   Fit fit;
-  std::vector<double> r(count, 0.0), gradient(count), diagonal(count), coupling(m.kills.size());
+  std::vector<double> r(count, 0.0);
+  std::vector<double> gradient(count);
+  std::vector<double> diagonal(count);
+  std::vector<double> coupling(m.kills.size());
   double current = LogPosterior(m, kills, priorGames, r);
   while (fit.rounds < maxRounds && !fit.converged) {
     ++fit.rounds;
-    for (std::size_t i = 0; i < count; ++i) {
-      const double p0 = Chance(r[i], 0);
-      gradient[i] = kills[i] + priorGames - 2 * priorGames * p0;
-      diagonal[i] = 2 * priorGames * p0 * (1 - p0);
-      for (std::size_t k = m.first[i]; k < m.first[i + 1]; ++k) {
-        const double p = Chance(r[i], r[m.opponent[k]]);
-        gradient[i] -= m.kills[k] * p;
-        coupling[k] = m.kills[k] * p * (1 - p);
-        diagonal[i] += coupling[k];
-      }
-    }
+    NewtonSystem(m, kills, priorGames, r, gradient, diagonal, coupling);
     const std::vector<double> step = SolveNewtonStep(m, diagonal, coupling, gradient);
     double largest = 0;
     for (const double d : step) largest = std::max(largest, std::abs(d));
-    std::vector<double> next(count);
-    double scale = 1;
-    for (int halvings = 0; halvings < 60; ++halvings, scale /= 2) {
-      for (std::size_t i = 0; i < count; ++i) next[i] = r[i] + scale * step[i];
-      const double value = LogPosterior(m, kills, priorGames, next);
-      if (value >= current) {
-        current = value;
-        break;
-      }
-    }
-    r.swap(next);
+    const double scale = StepUphill(m, kills, priorGames, step, r, current);
     // A relative change of strength below 1e-10 moves no value.
     fit.converged = scale * largest < 1e-10;
   }
