@@ -6,6 +6,7 @@
 #include "check.h"
 #include "command_line.h"
 #include "from_hlstats.h"
+#include "from_logs.h"
 
 namespace {
 
@@ -23,7 +24,11 @@ const Command kCommands[] = {
      "check FILE\n"
      "      Says what the plugin would make of FILE and warns of what was likely not meant.\n"
      "      Exit status: 0 loads cleanly, 1 loads with warnings, 3 would not load, 2 usage.\n"},
-    // from-logs (from_logs.h) takes its row here.
+    {"from-logs", kelvalues::RunFromLogs,
+     "from-logs [--min-events N] [--half-life DAYS] [--average A] [-o FILE] LOG...\n"
+     "      Rates every Steam id by the kills in server logs (files, .gz, folders) and writes\n"
+     "      the values of players with at least N (20) counted kills and deaths.\n"
+     "      Exit status: 0 written, 1 failed (nothing written), 2 usage.\n"},
     {"from-hlstats", kelvalues::RunFromHlstats,
      "from-hlstats (--host H [--port P] | --socket PATH) --user U --password-file F\n"
      "             --database D --game G [-o FILE] [--average A]\n"

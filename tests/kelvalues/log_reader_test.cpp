@@ -1,0 +1,256 @@
+// Reading server logs: what each kind of line counts as, and folders of
+// plain, compressed and cut files read the same in any order.
+#include "log_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "rating.h"
+
+namespace kelvalues {
+namespace {
+
+// The counter a line moved, by name; "none" when it moved none and
+// "several" when it moved more than one.
+std::string CounterMoved(const LogCounts& c) {
+  const std::pair<const char*, uint64_t> counters[] = {
+      {"counted", c.counted},     {"otherEvents", c.otherEvents},
+      {"teamKills", c.teamKills}, {"suicides", c.suicides},
+      {"world", c.world},         {"notSteam", c.notSteam},
+      {"badNames", c.badNames},   {"badUtf8", c.badUtf8},
+      {"malformed", c.malformed}, {"longLines", c.longLines},
+  };
+  std::string moved = "none";
+  for (const auto& [name, count] : counters) {
+    if (count == 0) continue;
+    if (count > 1 || moved != "none") return "several";
+    moved = name;
+  }
+  return moved;
+}
+
+constexpr const char* kFrame = "L 03/14/2024 - 21:07:55: ";
+
+TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
+  struct Case {
+    const char* what;
+    std::string event;  // after the frame
+    const char* counter;
+    const char* killer = nullptr;  // the rated killer's id, for counted kills
+  };
+  const std::string bob = "\"Bob<2><STEAM_0:0:22><alien1team>\"";
+  const Case cases[] = {
+      {"a kill", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "counted",
+       "STEAM_0:1:11"},
+      {"STEAM_1 ids are rated as STEAM_0",
+       "\"Al<1><STEAM_1:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "counted",
+       "STEAM_0:1:11"},
+      {"blanks and UTF-8 in a name",
+       "\"[x] J\xC3\xBCrgen 2<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "counted", "STEAM_0:1:11"},
+      {"CRLF", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"\r", "counted",
+       "STEAM_0:1:11"},
+      {"a user id of -1 and marks in the weapon",
+       "\"Al<-1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"<lmg>\"", "counted",
+       "STEAM_0:1:11"},
+      {"team kill", "\"Al<1><STEAM_0:1:11><alien1team>\" killed " + bob + " with \"bite\"",
+       "teamKills"},
+      {"a kill of oneself", bob + " killed " + bob + " with \"xenocide\"", "suicides"},
+      {"oneself under two forms of the id",
+       "\"Bob<2><STEAM_1:0:22><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
+      {"oneself with leading zeros in the id",
+       "\"Bob<2><STEAM_0:0:0022><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
+      {"committed suicide", bob + " committed suicide with \"world\"", "suicides"},
+      {"killed by the world", "\"world\" killed " + bob + " with \"trigger_hurt\"", "world"},
+      {"a player without id", "\"Al<1><><marine1team>\" killed " + bob + " with \"lmg\"", "world"},
+      {"a bot", "\"[BOT] Al<1><BOT><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
+      {"HLTV", bob + " killed \"tv<3><HLTV><marine1team>\" with \"lmg\"", "notSteam"},
+      {"LAN", "\"Al<1><STEAM_ID_LAN><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
+      {"pending", "\"Al<1><STEAM_ID_PENDING><marine1team>\" killed " + bob + " with \"lmg\"",
+       "notSteam"},
+      {"VALVE_ID", "\"Al<1><VALVE_ID_LAN><marine1team>\" killed " + bob + " with \"lmg\"",
+       "notSteam"},
+      {"a quote in the killer's name",
+       "\"A\"l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "badNames"},
+      {"a quote in the victim's name",
+       "\"Al<1><STEAM_0:1:11><marine1team>\" killed \"B\"b<2><STEAM_0:0:22><alien1team>\" with "
+       "\"lmg\"",
+       "badNames"},
+      {"a name that looks like a kill",
+       "\"x\" killed \"y<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "badNames"},
+      {"< in a name", "\"A<l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "badNames"},
+      {"> in a name", "\"A>l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "badNames"},
+      {"invalid UTF-8",
+       "\"A\xC0\xAFl<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "badUtf8"},
+      {"a surrogate",
+       "\"A\xED\xA0\x80l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "badUtf8"},
+      {"cut in the weapon", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lm",
+       "malformed"},
+      {"cut in the victim", "\"Al<1><STEAM_0:1:11><marine1team>\" killed \"Bob<2><STEAM_0:0:2",
+       "malformed"},
+      {"a user id that is no number",
+       "\"Al<x><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "malformed"},
+      {"words after the weapon",
+       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\" (headshot)",
+       "malformed"},
+      {"a chat line saying killed", bob + " say \"killed \"", "otherEvents"},
+      {"the log's first line", "Log file started (file \"logs/L0314000.log\")", "otherEvents"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    KillTally tally;
+    LogCounts counts;
+    TallyLine(kFrame + c.event, tally, counts);
+    EXPECT_EQ(counts.lines, 1u);
+    EXPECT_EQ(CounterMoved(counts), c.counter);
+    if (c.killer) {
+      ASSERT_EQ(tally.Players().size(), 2u);
+      EXPECT_EQ(tally.Players()[0].id, c.killer);
+      EXPECT_EQ(tally.Players()[0].kills, 1u);
+      EXPECT_EQ(tally.Players()[1].deaths, 1u);
+    }
+  }
+  // Lines whose frame is wrong count as malformed whatever follows.
+  const std::string kill = "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"";
+  for (const char* frame : {"L 13/14/2024 - 21:07:55: ", "L 03/14/2024 - 24:07:55: ",
+                            "L 03/14/24 - 21:07:55: ", "03/14/2024 - 21:07:55: "}) {
+    SCOPED_TRACE(frame);
+    KillTally tally;
+    LogCounts counts;
+    TallyLine(std::string(frame) + kill, tally, counts);
+    EXPECT_EQ(CounterMoved(counts), "malformed");
+  }
+}
+
+// ---- folders of files ------------------------------------------------------
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/kelvalues-test-XXXXXX";
+    path_ = mkdtemp(pattern) ? pattern : "";
+  }
+  ~TempFolder() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string KillLines(const char* date, int count, const char* killer, const char* victim) {
+  std::string text;
+  for (int k = 0; k < count; ++k) {
+    text += std::string("L ") + date + " - 12:00:" + (k % 60 < 10 ? "0" : "") +
+            std::to_string(k % 60) + ": \"K<1><" + killer + "><marine1team>\" killed \"V<2><" +
+            victim + "><alien1team>\" with \"lmg\"\n";
+  }
+  return text;
+}
+
+void WritePlain(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+void WriteGzip(const std::string& path, const std::string& text) {
+  gzFile file = gzopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(gzwrite(file, text.data(), static_cast<unsigned>(text.size())),
+            static_cast<int>(text.size()));
+  ASSERT_EQ(gzclose(file), Z_OK);
+}
+
+struct Reading {
+  LogCounts counts;
+  std::vector<std::pair<std::string, double>> strengths;
+};
+
+Reading ReadAll(const std::vector<std::string>& paths, double halfLifeDays) {
+  Reading reading;
+  std::vector<std::string> files;
+  std::string error;
+  EXPECT_TRUE(ListLogFiles(paths, files, error)) << error;
+  KillTally tally(halfLifeDays);
+  for (const std::string& file : files) ReadLogFile(file, tally, reading.counts);
+  const Fit fit = FitStrengths(tally);
+  EXPECT_TRUE(fit.converged);
+  for (std::size_t i = 0; i < tally.Players().size(); ++i) {
+    reading.strengths.emplace_back(tally.Players()[i].id, fit.strength[i]);
+  }
+  std::sort(reading.strengths.begin(), reading.strengths.end());
+  return reading;
+}
+
+TEST(LogReader, FolderOfPlainGzipAndCutFilesReadsTheSameInAnyOrder) {
+  TempFolder temp;
+  const std::string root = temp.path();
+  std::filesystem::create_directories(root + "/old/deeper");
+  // The newest kills are in the file whose name sorts first, so the weights
+  // cannot depend on reading the days in order.
+  WritePlain(root + "/a.log", KillLines("06/30/2024", 30, "STEAM_0:0:1", "STEAM_0:1:2"));
+  WriteGzip(root + "/old/b.log.gz", KillLines("01/10/2024", 40, "STEAM_0:1:2", "STEAM_0:0:1"));
+  WritePlain(root + "/old/deeper/c.log",
+             KillLines("03/01/2024", 20, "STEAM_0:0:3", "STEAM_0:0:1") +
+                 "L 03/01/2024 - 13:00:00: \"K<1><STEAM_0:0:3><m>\" killed \"V<2><STE");
+  WritePlain(root + "/old/notes.txt", KillLines("06/30/2024", 50, "STEAM_0:0:9", "STEAM_0:0:8"));
+  // A compressed file cut at 60 %: what came before the cut counts.
+  const std::string cut = root + "/old/d.log.gz";
+  std::string many;
+  for (int minute = 0; minute < 60; ++minute) {
+    many += KillLines("02/02/2024", 60, "STEAM_0:0:4", "STEAM_0:1:2");
+  }
+  WriteGzip(cut, many);
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 6 / 10);
+
+  const Reading byFolder = ReadAll({root}, 30);
+  EXPECT_EQ(byFolder.counts.files, 4u);
+  EXPECT_EQ(byFolder.counts.truncatedFiles, 1u);
+  EXPECT_EQ(byFolder.counts.unreadableFiles, 0u);
+  EXPECT_EQ(byFolder.counts.malformed, 1u);  // c.log's last line, without its end
+  const uint64_t fromCut = byFolder.counts.counted - 90;
+  EXPECT_GT(fromCut, 3600u / 4);
+  EXPECT_LT(fromCut, 3600u);
+  ASSERT_EQ(byFolder.strengths.size(), 4u);  // notes.txt is not a log
+
+  // The same files named one by one, backwards, and twice.
+  const Reading byFiles =
+      ReadAll({cut, root + "/old/deeper/c.log", root + "/old/b.log.gz", root + "/a.log", root}, 30);
+  EXPECT_EQ(byFiles.counts.files, byFolder.counts.files);
+  EXPECT_EQ(byFiles.counts.counted, byFolder.counts.counted);
+  EXPECT_EQ(byFiles.strengths, byFolder.strengths);
+
+  std::vector<std::string> files;
+  std::string error;
+  EXPECT_FALSE(ListLogFiles({root + "/missing.log"}, files, error));
+  EXPECT_NE(error.find("missing.log"), std::string::npos) << error;
+}
+
+TEST(LogReader, OverlongLinesAreSkippedAndTheNextLineRead) {
+  TempFolder temp;
+  const std::string path = temp.path() + "/long.log";
+  const std::string kill = KillLines("06/30/2024", 1, "STEAM_0:0:1", "STEAM_0:1:2");
+  // One line just within the bound, one beyond it, one far beyond the
+  // reader's piece, each followed by a kill.
+  const std::string fits =
+      "L 06/30/2024 - 12:00:00: " + std::string(kMaxLineBytes - 25, 'x') + "\n";
+  WritePlain(path, fits + kill + std::string(kMaxLineBytes + 1, 'y') + "\n" + kill +
+                       std::string(3u << 20, 'z') + "\n" + kill);
+  KillTally tally;
+  LogCounts counts;
+  ReadLogFile(path, tally, counts);
+  EXPECT_EQ(counts.longLines, 2u);
+  EXPECT_EQ(counts.otherEvents, 1u);
+  EXPECT_EQ(counts.counted, 3u);
+}
+
+}  // namespace
+}  // namespace kelvalues

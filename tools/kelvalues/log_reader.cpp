@@ -1,0 +1,527 @@
+#include "log_reader.h"
+
+#include <zlib.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <system_error>
+
+#include "command_line.h"
+#include "rating.h"
+
+namespace kelvalues {
+namespace {
+
+constexpr std::string_view kKilled = "\" killed \"";
+constexpr std::string_view kWith = "\" with \"";
+constexpr std::string_view kCommittedSuicide = "\" committed suicide with \"";
+
+// "L MM/DD/YYYY - HH:MM:SS: " and what it takes to be one.
+constexpr std::size_t kFrameBytes = 25;
+
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+  value = 0;
+  for (std::size_t k = at; k < at + count; ++k) {
+    const char c = text[k];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian
+// calendar (Howard Hinnant's days_from_civil).
+int64_t DaysFromCivil(int year, int month, int day) {
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = y / 400;  // years are 0..9999 here, never negative
+  const int yearOfEra = y - era * 400;
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return int64_t{era} * 146097 + dayOfEra - 719468;
+}
+
+// The frame's time, or false when the line has no well-formed frame.
+bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
+  if (line.size() < kFrameBytes) return false;
+  constexpr std::size_t kMemoBytes = sizeof memo->text;
+  if (memo && memo->valid && std::memcmp(line.data(), memo->text, kMemoBytes) == 0 &&
+      line.substr(kMemoBytes, 2) == ": ") {
+    time = memo->time;
+    return true;
+  }
+  if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
+      line.substr(12, 3) != " - " || line[17] != ':' || line[20] != ':' ||
+      line.substr(23, 2) != ": ") {
+    return false;
+  }
+  int month = 0;
+  int day = 0;
+  int year = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
+      !Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second)) {
+    return false;
+  }
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  time = DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 +
+         second;
+  if (memo) {
+    std::memcpy(memo->text, line.data(), kMemoBytes);
+    memo->time = time;
+    memo->valid = true;
+  }
+  return true;
+}
+
+bool HoldsAny(std::string_view text, std::string_view bytes) {
+  return text.find_first_of(bytes) != std::string_view::npos;
+}
+
+enum class Side : uint8_t { Player, World, BadName, Malformed };
+
+// One side of a kill, "Name<uid><id><team>" without its quotes, read from
+// its end: the name is what stands before the last three bracketed parts.
+Side ReadPlayer(std::string_view text, std::string_view& id, std::string_view& team) {
+  if (!HoldsAny(text, "<>\"")) return Side::World;  // "world", a map entity
+  auto bracketed = [&text](std::string_view& part) {
+    if (text.empty() || text.back() != '>') return false;
+    const std::size_t open = text.rfind('<');
+    if (open == std::string_view::npos) return false;
+    part = text.substr(open + 1, text.size() - open - 2);
+    text = text.substr(0, open);
+    return true;
+  };
+  std::string_view uid;
+  if (!bracketed(team) || !bracketed(id) || !bracketed(uid)) {
+    return HoldsAny(text, "\"") ? Side::BadName : Side::Malformed;
+  }
+  // What is left is the name.
+  if (HoldsAny(text, "<>\"")) return Side::BadName;
+  if (HoldsAny(id, "\"") || HoldsAny(team, "\"") || HoldsAny(uid, "\"")) return Side::BadName;
+  const std::string_view digits = !uid.empty() && uid[0] == '-' ? uid.substr(1) : uid;
+  if (digits.empty() || digits.size() > 10 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return Side::Malformed;
+  }
+  return id.empty() ? Side::World : Side::Player;
+}
+
+LineKind ReadKill(std::string_view event, std::size_t killedAt, KillLine& kill) {
+  if (event[0] != '"') return LineKind::Malformed;
+  const std::string_view killer = event.substr(1, killedAt - 1);
+  const std::string_view rest = event.substr(killedAt + kKilled.size());
+  const std::size_t withAt = rest.rfind(kWith);
+  if (withAt == std::string_view::npos) return LineKind::Malformed;
+  const std::string_view victim = rest.substr(0, withAt);
+  const std::string_view weapon = rest.substr(withAt + kWith.size());
+  if (weapon.size() < 2 || weapon.back() != '"' ||
+      HoldsAny(weapon.substr(0, weapon.size() - 1), "\"")) {
+    return LineKind::Malformed;
+  }
+  const Side killerSide = ReadPlayer(killer, kill.killerId, kill.killerTeam);
+  const Side victimSide = ReadPlayer(victim, kill.victimId, kill.victimTeam);
+  for (const Side worst : {Side::Malformed, Side::BadName, Side::World}) {
+    if (killerSide == worst || victimSide == worst) {
+      return worst == Side::Malformed ? LineKind::Malformed
+             : worst == Side::BadName ? LineKind::BadName
+                                      : LineKind::World;
+    }
+  }
+  return LineKind::Kill;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
+
+// Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
+// them, and whether any byte lies beyond ASCII.
+struct Marks {
+  static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
+  uint32_t at[kMaxMarks + 16];          // room for a block's unconditional writes
+  int count = 0;
+  bool beyondAscii = false;
+};
+
+bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
+
+// Finds the marks of `event`, sixteen bytes at a time where the processor
+// has SSE2 (every x86-64 does).
+void FindMarks(std::string_view event, Marks& marks) {
+  const char* const start = event.data();
+  const std::size_t size = event.size();
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  if (size >= 16) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i less = _mm_set1_epi8('<');
+    const __m128i greater = _mm_set1_epi8('>');
+    unsigned highs = 0;
+    // Whole blocks, then the last sixteen bytes, of which those already
+    // seen are masked off (no byte beyond the event is read).
+    for (bool last = false; !last;) {
+      unsigned seen = 0;
+      if (k + 16 > size) {
+        seen = static_cast<unsigned>(k - (size - 16));
+        k = size - 16;
+        last = true;
+      }
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + k));
+      const unsigned fresh = ~((1u << seen) - 1);
+      unsigned found =
+          fresh & static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                      _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, less)),
+                      _mm_cmpeq_epi8(bytes, greater))));
+      highs |= fresh & static_cast<unsigned>(_mm_movemask_epi8(bytes));
+      // Eight positions are written whatever the block holds and the count
+      // moves on by what it does hold: a loop that stops at the block's
+      // last mark would be mispredicted in nearly every block.
+      const int held = __builtin_popcount(found);
+      if (marks.count + held > Marks::kMaxMarks) {
+        marks.count = Marks::kMaxMarks;
+        break;
+      }
+      uint32_t* out = marks.at + marks.count;
+      for (int j = 0; j < 8; ++j) {
+        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found | 0x10000));
+        found &= found - 1;
+      }
+      for (int j = 8; j < held; ++j) {
+        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found));
+        found &= found - 1;
+      }
+      marks.count += held;
+      k += 16;
+      if (k == size) last = true;
+    }
+    marks.beyondAscii = highs != 0;
+    return;
+  }
+#endif
+  for (; k < size; ++k) {
+    marks.beyondAscii |= static_cast<unsigned char>(start[k]) >= 0x80;
+    if (!IsMark(start[k])) continue;
+    if (marks.count == Marks::kMaxMarks) return;
+    marks.at[marks.count++] = static_cast<uint32_t>(k);
+  }
+}
+
+constexpr std::string_view kKilledWord = " killed ";
+constexpr std::string_view kWithWord = " with ";
+constexpr std::string_view kSuicideWords = " committed suicide with ";
+
+// Checks the player at marks first..first+7 ("NAME<UID><ID><TEAM>": the
+// name, the id and the team free of marks, the user id at most 10 digits,
+// perhaps negative) and takes his id and team.
+bool TakePlayer(std::string_view event, const Marks& marks, int first, std::string_view& id,
+                std::string_view& team) {
+  const uint32_t* m = marks.at + first;
+  const char* e = event.data();
+  if (e[m[0]] != '"' || e[m[1]] != '<' || e[m[2]] != '>' || e[m[3]] != '<' || e[m[4]] != '>' ||
+      e[m[5]] != '<' || e[m[6]] != '>' || e[m[7]] != '"' || m[3] != m[2] + 1 || m[5] != m[4] + 1 ||
+      m[7] != m[6] + 1) {
+    return false;
+  }
+  uint32_t digits = m[1] + 1;
+  if (digits < m[2] && e[digits] == '-') ++digits;
+  if (digits == m[2] || m[2] - digits > 10) return false;
+  for (uint32_t k = digits; k < m[2]; ++k) {
+    if (!IsDigit(e[k])) return false;
+  }
+  id = std::string_view(e + m[3] + 1, m[4] - m[3] - 1);
+  team = std::string_view(e + m[5] + 1, m[6] - m[5] - 1);
+  return true;
+}
+
+// The common lines read the quick way: a player's event, and a kill of one
+// player by another written as servers write it.  False when the line is
+// none of these and needs the careful reading.
+bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
+  Marks marks;
+  FindMarks(event, marks);
+  if (marks.count < 8 || marks.at[0] != 0 ||
+      !TakePlayer(event, marks, 0, kill.killerId, kill.killerTeam)) {
+    return false;
+  }
+  const std::string_view verb(event.data() + marks.at[7] + 1, event.size() - marks.at[7] - 1);
+  if (!verb.starts_with(kKilledWord)) {
+    kind = verb.starts_with(kSuicideWords) ? LineKind::Suicide : LineKind::OtherEvent;
+    return true;
+  }
+  // A kill: 18 marks, the victim's 8 right after " killed ", the weapon's
+  // quotes after " with ", the last closing the line.
+  if (marks.count != 18 || marks.at[8] != marks.at[7] + 1 + kKilledWord.size() ||
+      !TakePlayer(event, marks, 8, kill.victimId, kill.victimTeam) ||
+      marks.at[16] != marks.at[15] + 1 + kWithWord.size() ||
+      std::memcmp(event.data() + marks.at[15] + 1, kWithWord.data(), kWithWord.size()) != 0 ||
+      event[marks.at[16]] != '"' || event[marks.at[17]] != '"' ||
+      marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1) {
+    return false;
+  }
+  kind = marks.beyondAscii && !IsValidUtf8(event)         ? LineKind::BadUtf8
+         : kill.killerId.empty() || kill.victimId.empty() ? LineKind::World
+                                                          : LineKind::Kill;
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The length of the UTF-8 sequence at `k` (2 to 4), or 0 when no valid
+// sequence starts there: no overlong forms, no surrogates, nothing above
+// U+10FFFF.
+std::size_t SequenceLength(const unsigned char* bytes, std::size_t k, std::size_t size) {
+  const unsigned char lead = bytes[k];
+  std::size_t more = 0;
+  unsigned char low = 0x80;  // bounds of the first continuation byte
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (size - k <= more || bytes[k + 1] < low || bytes[k + 1] > high) return 0;
+  for (std::size_t c = 2; c <= more; ++c) {
+    if (bytes[k + c] < 0x80 || bytes[k + c] > 0xBF) return 0;
+  }
+  return more + 1;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t k = 0;
+  while (k < size) {
+    // Eight bytes at a time while they are ASCII, as log lines mostly are.
+    uint64_t word = 0;
+    if (size - k >= 8 && (std::memcpy(&word, bytes + k, 8), (word & kHighBits) == 0)) {
+      k += 8;
+    } else if (bytes[k] < 0x80) {
+      ++k;
+    } else {
+      const std::size_t length = SequenceLength(bytes, k, size);
+      if (length == 0) return false;
+      k += length;
+    }
+  }
+  return true;
+}
+
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.empty()) return LineKind::Blank;
+  if (!ReadFrame(line, kill.time, memo)) return LineKind::Malformed;
+  const std::string_view event = line.substr(kFrameBytes);
+  LineKind kind;
+  if (ReadQuickly(event, kill, kind)) return kind;
+  const std::size_t killedAt = event.find(kKilled);
+  if (killedAt == std::string_view::npos) {
+    return event.find(kCommittedSuicide) != std::string_view::npos ? LineKind::Suicide
+                                                                   : LineKind::OtherEvent;
+  }
+  if (!IsValidUtf8(event)) return LineKind::BadUtf8;
+  return ReadKill(event, killedAt, kill);
+}
+
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
+  KillLine kill;
+  const LineKind kind = ReadLogLine(line, kill, memo);
+  if (kind != LineKind::Blank) ++counts.lines;
+  switch (kind) {
+    case LineKind::Kill:
+      switch (tally.Add(kill)) {
+        case KillVerdict::Counted:
+          ++counts.counted;
+          break;
+        case KillVerdict::NotSteam:
+          ++counts.notSteam;
+          break;
+        case KillVerdict::Suicide:
+          ++counts.suicides;
+          break;
+        case KillVerdict::TeamKill:
+          ++counts.teamKills;
+          break;
+      }
+      break;
+    case LineKind::Suicide:
+      ++counts.suicides;
+      break;
+    case LineKind::World:
+      ++counts.world;
+      break;
+    case LineKind::OtherEvent:
+      ++counts.otherEvents;
+      break;
+    case LineKind::Blank:
+      break;
+    case LineKind::BadName:
+      ++counts.badNames;
+      break;
+    case LineKind::BadUtf8:
+      ++counts.badUtf8;
+      break;
+    case LineKind::Malformed:
+      ++counts.malformed;
+      break;
+  }
+}
+
+namespace {
+
+bool IsLogName(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  auto endsWith = [&name](std::string_view end) {
+    return name.size() >= end.size() &&
+           name.compare(name.size() - end.size(), end.size(), end) == 0;
+  };
+  return endsWith(".log") || endsWith(".gz");
+}
+
+}  // namespace
+
+namespace {
+
+// Adds below `folder`, at any depth, every regular file named as a log;
+// false, with `error`, when the folder cannot be read.
+bool AddLogFolder(const std::string& folder, const std::function<void(const std::string&)>& add,
+                  std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    std::error_code fileError;
+    if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path().string());
+  }
+  if (ec) {
+    error = "cannot read the folder " + QuoteArgument(folder) + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
+                  std::string& error) {
+  namespace fs = std::filesystem;
+  // Keyed by the canonical path, so a file named twice (or also found in a
+  // folder named) is read once.
+  std::set<std::string> seen;
+  std::vector<std::string> found;
+  const std::function<void(const std::string&)> add = [&](const std::string& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    if (seen.insert(ec ? path : canonical.string()).second) found.push_back(path);
+  };
+  for (const std::string& text : paths) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(text, ec);
+    if (fs::is_regular_file(status)) {
+      add(text);
+    } else if (fs::is_directory(status)) {
+      if (!AddLogFolder(text, add, error)) return false;
+    } else {
+      error = "cannot read " + QuoteArgument(text) + ": " +
+              (ec                   ? ec.message()
+               : fs::exists(status) ? "not a file or folder"
+                                    : "no such file");
+      return false;
+    }
+  }
+  std::sort(found.begin(), found.end());
+  files = std::move(found);
+  return true;
+}
+
+void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
+  ++counts.files;
+  struct Closer {
+    void operator()(gzFile_s* file) const { gzclose(file); }
+  };
+  const std::unique_ptr<gzFile_s, Closer> file(gzopen(path.c_str(), "rb"));
+  if (!file) {
+    ++counts.unreadableFiles;
+    return;
+  }
+  constexpr unsigned kPiece = 1u << 20;
+  gzbuffer(file.get(), 1u << 18);
+  // The piece read, after what was left of a line the previous piece cut.
+  std::vector<char> buffer(kPiece + kMaxLineBytes);
+  std::size_t kept = 0;  // bytes of a cut line at the buffer's start
+  FrameMemo memo;
+  bool skipping = false;  // inside a line too long to read, until its LF
+  bool failed = false;
+  for (;;) {
+    const int got = gzread(file.get(), buffer.data() + kept, kPiece);
+    if (got < 0) {
+      failed = true;
+      break;
+    }
+    if (got == 0) break;
+    const char* at = buffer.data();
+    const char* const end = buffer.data() + kept + static_cast<std::size_t>(got);
+    for (;;) {
+      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
+      if (!lf) break;
+      if (skipping) {
+        skipping = false;
+      } else if (static_cast<std::size_t>(lf - at) > kMaxLineBytes) {
+        ++counts.longLines;
+      } else {
+        TallyLine(std::string_view(at, lf - at), tally, counts, &memo);
+      }
+      at = lf + 1;
+    }
+    kept = static_cast<std::size_t>(end - at);
+    if (skipping) {
+      kept = 0;
+    } else if (kept > kMaxLineBytes) {
+      ++counts.longLines;
+      skipping = true;
+      kept = 0;
+    } else {
+      std::memmove(buffer.data(), at, kept);
+    }
+  }
+  int zlibError = Z_OK;
+  gzerror(file.get(), &zlibError);
+  if (zlibError == Z_BUF_ERROR) {
+    // The compressed data ends early: the last line was cut, so it is not read.
+    ++counts.truncatedFiles;
+    return;
+  }
+  if (failed || zlibError != Z_OK) {
+    ++counts.unreadableFiles;
+    return;
+  }
+  // A last line without its LF is whole: a plain file may simply end so.
+  if (kept > 0 && !skipping) {
+    TallyLine(std::string_view(buffer.data(), kept), tally, counts, &memo);
+  }
+}
+
+}  // namespace kelvalues

@@ -1,0 +1,99 @@
+// Reading Half-Life server logs for the kill events players are rated by.
+//
+// A server writes one event a line, each framed as
+//   L MM/DD/YYYY - HH:MM:SS: EVENT
+// and a kill as
+//   "Name<uid><STEAM_0:X:Y><team>" killed "Name<uid><STEAM_0:X:Y><team>" with "weapon"
+// Everything read here is hostile text: lines are bounded, never copied
+// whole, never assumed to be valid UTF-8, and nothing in them is fatal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvalues {
+
+class KillTally;
+
+// What one log line is to the rating.
+enum class LineKind : uint8_t {
+  Kill,        // a kill between two players; `KillLine` holds its parts
+  Suicide,     // "..." committed suicide with "..."
+  World,       // a kill by or of something that is no player (no id)
+  OtherEvent,  // a well-framed line of any other kind (a connect, a chat line)
+  Blank,       // an empty line, which servers never write and nobody counts
+  BadName,     // a kill line whose names hold '"', '<' or '>'
+  BadUtf8,     // a kill line that is not valid UTF-8
+  Malformed,   // no log line's frame or date, or a kill line that does not parse
+};
+
+// The parts of a kill line, viewing the line they were read from.
+struct KillLine {
+  int64_t time = 0;  // the line's date and time, seconds since 1970-01-01 as if UTC
+  std::string_view killerId;
+  std::string_view killerTeam;
+  std::string_view victimId;
+  std::string_view victimTeam;
+};
+
+// The previous line's date and time, which the next line of a busy log
+// mostly repeats: read once, compared after.
+struct FrameMemo {
+  char text[23] = {};  // "L MM/DD/YYYY - HH:MM:SS"
+  int64_t time = 0;
+  bool valid = false;
+};
+
+// Reads one line, without its LF; a CR before the LF is ignored.  For
+// LineKind::Kill `kill` is filled (ids as written, any form; teams as
+// written, possibly empty); otherwise it is left in an unspecified state.
+// `memo`, when given, carries the frame from one line to the next.
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// Lines and files read, by what became of them.
+struct LogCounts {
+  uint64_t files = 0;
+  uint64_t lines = 0;        // every line but blank ones
+  uint64_t counted = 0;      // kills that rate two players
+  uint64_t otherEvents = 0;  // well-framed lines that are no kill
+  uint64_t teamKills = 0;
+  uint64_t suicides = 0;         // kills of oneself and "committed suicide" lines
+  uint64_t world = 0;            // kills by or of the world
+  uint64_t notSteam = 0;         // kills by or of a bot, HLTV, LAN, pending or any non-Steam id
+  uint64_t badNames = 0;         // kill lines with '"', '<' or '>' in a name
+  uint64_t badUtf8 = 0;          // kill lines that are not valid UTF-8
+  uint64_t malformed = 0;        // lines without a log line's frame, kill lines that do not parse
+  uint64_t longLines = 0;        // lines longer than kMaxLineBytes, skipped unread
+  uint64_t truncatedFiles = 0;   // compressed files that end early (what came before counts)
+  uint64_t unreadableFiles = 0;  // files in folders that cannot be opened or read
+};
+
+// No server writes a line this long; a longer one is skipped unread.
+inline constexpr std::size_t kMaxLineBytes = 4096;
+
+// The files to read for `paths`: each path that is a file, and below each
+// folder (recursively) every regular file whose name ends in ".log" or
+// ".gz", in byte order of their paths, each file once however often it is
+// named.  False, with `error` naming it, when a path names nothing that can
+// be read.
+bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
+                  std::string& error);
+
+// Reads one file, plain or gzip-compressed (told apart by its content),
+// feeding each line to `tally` and counting it in `counts`.  A file that
+// cannot be opened or read counts as unreadable; a compressed file that ends
+// early counts as truncated, and its lines up to the cut are read, the cut
+// line itself is not.
+void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts);
+
+// Reads one line into `tally` and `counts` (what ReadLogFile does for each).
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts,
+               FrameMemo* memo = nullptr);
+
+}  // namespace kelvalues

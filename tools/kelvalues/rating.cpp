@@ -1,0 +1,440 @@
+#include "rating.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "log_reader.h"
+#include "values_out.h"
+
+namespace kelvalues {
+namespace {
+
+// How far ahead of the newest kill the reference time is set, in half-lives:
+// the newest kills then weigh at least 2^-16 until the next rescale, and
+// rescales (each a pass over every pair) come once per 16 half-lives of log.
+constexpr double kReferenceLead = 16.0;
+
+uint64_t PairKey(uint32_t killer, uint32_t victim) { return uint64_t{killer} << 32 | victim; }
+
+constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+
+// The account number 2Y + X of "STEAM_0:X:Y" or "STEAM_1:X:Y" (X 0 or 1, Y
+// at most 10 digits), or 0 for any other text and for accounts beyond 32
+// bits, which the slower reading of the text then judges.
+uint64_t SteamAccount(std::string_view text) {
+  if (text.size() < 11 || text.size() > 20 || text.substr(0, 6) != "STEAM_" ||
+      (text[6] != '0' && text[6] != '1') || text[7] != ':' || (text[8] != '0' && text[8] != '1') ||
+      text[9] != ':') {
+    return 0;
+  }
+  uint64_t y = 0;
+  for (const char c : text.substr(10)) {
+    if (c < '0' || c > '9') return 0;
+    y = y * 10 + static_cast<uint64_t>(c - '0');
+  }
+  const uint64_t account = 2 * y + static_cast<uint64_t>(text[8] - '0');
+  return account <= UINT32_MAX ? account : 0;
+}
+
+}  // namespace
+
+std::size_t KillTally::AccountIndexes::Home(uint64_t account) const {
+  return (account * kMultiplier) >> shift_;
+}
+
+int64_t KillTally::AccountIndexes::Find(uint64_t account) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = Home(account);; at = (at + 1) & mask) {
+    if (slots_[at].account == account) return slots_[at].index;
+    if (slots_[at].account == 0) return kMissing;
+  }
+}
+
+void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    --shift_;
+    used_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.account != 0) Add(slot.account, slot.index);
+    }
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t at = Home(account);
+  while (slots_[at].account != 0) at = (at + 1) & mask;
+  slots_[at] = Slot{account, index};
+  ++used_;
+}
+
+uint64_t KillTally::WrittenIds::Hash(std::string_view text) {
+  // Eight bytes at a time, each mixed in by a multiplication; the top bits
+  // of the result, which depend on every byte, pick the slot.
+  uint64_t hash = text.size() * kMultiplier;
+  std::size_t k = 0;
+  for (; k + 8 <= text.size(); k += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + k, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, text.data() + k, text.size() - k);
+  hash = (hash ^ tail) * kMultiplier;
+  return hash ^ (hash >> 32) * kMultiplier;
+}
+
+int64_t KillTally::WrittenIds::Find(std::string_view text, uint64_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = Home(hash);; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    if (slot.index == kMissing) return kMissing;
+    if (slot.hash == hash && std::string_view(text_).substr(slot.offset, slot.length) == text) {
+      return slot.index;
+    }
+  }
+}
+
+void KillTally::WrittenIds::Add(std::string_view text, uint64_t hash, int64_t index) {
+  if (2 * (used_ + 1) > slots_.size()) {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    --shift_;
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.index == kMissing) continue;
+      std::size_t at = Home(slot.hash);
+      while (slots_[at].index != kMissing) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t at = Home(hash);
+  while (slots_[at].index != kMissing) at = (at + 1) & mask;
+  slots_[at] = Slot{hash, index, text_.size(), text.size()};
+  text_.append(text);
+  ++used_;
+}
+
+void KillTally::PairTable::Add(uint64_t key, double weight) {
+  __builtin_prefetch(&slots_[(key * kMultiplier) >> shift_]);
+  Pending& oldest = pending_[pendingAt_];
+  if (oldest.weight != 0) (*this)[oldest.key] += oldest.weight;
+  oldest = Pending{key, weight};
+  pendingAt_ = (pendingAt_ + 1) % kLead;
+}
+
+void KillTally::PairTable::Settle() {
+  for (Pending& pending : pending_) {
+    if (pending.weight != 0) (*this)[pending.key] += pending.weight;
+    pending = Pending{};
+  }
+}
+
+double& KillTally::PairTable::operator[](uint64_t key) {
+  if (2 * (used_ + 1) > slots_.size()) Grow();
+  const std::size_t mask = slots_.size() - 1;
+  // Fibonacci hashing: the product's top bits depend on every bit of both
+  // players' indexes.
+  for (std::size_t at = (key * kMultiplier) >> shift_;; at = (at + 1) & mask) {
+    Slot& slot = slots_[at];
+    if (slot.key == key) return slot.weight;
+    if (slot.key == kFree) {
+      slot.key = key;
+      ++used_;
+      return slot.weight;
+    }
+  }
+}
+
+void KillTally::PairTable::Grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  --shift_;
+  used_ = 0;
+  for (const Slot& slot : old) {
+    if (slot.key != kFree) (*this)[slot.key] = slot.weight;
+  }
+}
+
+void KillTally::PairTable::Scale(double factor) {
+  Settle();
+  for (Slot& slot : slots_) slot.weight *= factor;
+}
+
+KillTally::KillTally(double halfLifeDays) : halfLifeSeconds_(halfLifeDays * 86400.0) {}
+
+int64_t KillTally::IndexOf(std::string_view writtenId) {
+  const uint64_t account = SteamAccount(writtenId);
+  if (account == 0) return IndexOfText(writtenId);
+  // Every text of the same account normalizes to the same id.
+  int64_t index = accounts_.Find(account);
+  if (index == AccountIndexes::kMissing) {
+    index = IndexOfText(writtenId);
+    accounts_.Add(account, index);
+  }
+  return index;
+}
+
+int64_t KillTally::IndexOfText(std::string_view writtenId) {
+  const uint64_t hash = WrittenIds::Hash(writtenId);
+  if (const int64_t found = written_.Find(writtenId, hash); found != WrittenIds::kMissing) {
+    return found;
+  }
+  int64_t index = -1;
+  if (const std::optional<std::string> id = NormalizeSteamId(writtenId)) {
+    const auto [slot, added] = normalized_.try_emplace(*id, static_cast<int64_t>(players_.size()));
+    if (added) {
+      players_.push_back(Player{*id, 0, 0});
+      weightedKills_.push_back(0);
+    }
+    index = slot->second;
+  }
+  written_.Add(writtenId, hash, index);
+  return index;
+}
+
+void KillTally::Rescale(double factor) {
+  pairs_.Scale(factor);
+  for (double& kills : weightedKills_) kills *= factor;
+}
+
+double KillTally::WeightAt(int64_t time) {
+  if (halfLifeSeconds_ <= 0) return 1.0;
+  const auto lead = static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_));
+  if (!haveTime_) {
+    haveTime_ = true;
+    reference_ = time + lead;
+    newest_ = time;
+    cachedTime_ = time;
+    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
+  }
+  if (time > reference_) {
+    const int64_t next = time + lead;
+    Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
+    reference_ = next;
+    cachedTime_ = time;
+    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
+  }
+  newest_ = std::max(newest_, time);
+  if (time != cachedTime_) {
+    cachedTime_ = time;
+    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
+  }
+  return cachedWeight_;
+}
+
+KillVerdict KillTally::Add(const KillLine& kill) {
+  const int64_t killer = IndexOf(kill.killerId);
+  const int64_t victim = IndexOf(kill.victimId);
+  if (killer < 0 || victim < 0) return KillVerdict::NotSteam;
+  if (killer == victim) return KillVerdict::Suicide;
+  if (kill.killerTeam == kill.victimTeam) return KillVerdict::TeamKill;
+  const double weight = WeightAt(kill.time);
+  ++players_[killer].kills;
+  ++players_[victim].deaths;
+  weightedKills_[killer] += weight;
+  pairs_.Add(PairKey(static_cast<uint32_t>(killer), static_cast<uint32_t>(victim)), weight);
+  return KillVerdict::Counted;
+}
+
+double KillTally::FinalFactor() const {
+  if (halfLifeSeconds_ <= 0 || !haveTime_) return 1.0;
+  return std::exp2(static_cast<double>(reference_ - newest_) / halfLifeSeconds_);
+}
+
+std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> KillTally::PairKills() const {
+  const double factor = FinalFactor();
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> pairs;
+  pairs.reserve(pairs_.size());
+  pairs_.ForEach([&pairs, factor](uint64_t key, double weight) {
+    pairs.push_back(
+        {{static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key)}, weight * factor});
+  });
+  return pairs;
+}
+
+std::vector<double> KillTally::WeightedKills() const {
+  const double factor = FinalFactor();
+  std::vector<double> kills = weightedKills_;
+  for (double& k : kills) k *= factor;
+  return kills;
+}
+
+namespace {
+
+// The kills between the players, each player's meetings in one run:
+// opponent[m] and kills[m] (both ways) for m in [first[i], first[i + 1]).
+struct Meetings {
+  std::vector<std::size_t> first;
+  std::vector<uint32_t> opponent;
+  std::vector<double> kills;
+};
+
+Meetings MeetingsOf(const KillTally& tally) {
+  // Each pair's kills both ways, under both players, in a fixed order (the
+  // table's own depends on its history), so that the same kills give the
+  // same sums and the same fit.
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> both = tally.PairKills();
+  const std::size_t directed = both.size();
+  for (std::size_t k = 0; k < directed; ++k) {
+    both.push_back({{both[k].first.second, both[k].first.first}, both[k].second});
+  }
+  std::sort(both.begin(), both.end());
+  Meetings m;
+  const std::size_t count = tally.Players().size();
+  m.first.assign(count + 1, 0);
+  for (std::size_t k = 0; k < both.size();) {
+    const auto players = both[k].first;
+    double sum = 0;
+    for (; k < both.size() && both[k].first == players; ++k) sum += both[k].second;
+    ++m.first[players.first + 1];
+    m.opponent.push_back(players.second);
+    m.kills.push_back(sum);
+  }
+  for (std::size_t i = 0; i < count; ++i) m.first[i + 1] += m.first[i];
+  return m;
+}
+
+// log(e^a + e^b) without overflow.
+double LogSumExp(double a, double b) {
+  const double high = std::max(a, b);
+  return high + std::log1p(std::exp(-std::abs(a - b)));
+}
+
+// The log of the posterior (up to a constant) at log-strengths `r`: each
+// player's kills (and the prior's) times his log-strength, less every
+// meeting's log(e^r_i + e^r_j), the prior's against r = 0 included.
+double LogPosterior(const Meetings& m, const std::vector<double>& kills, double prior,
+                    const std::vector<double>& r) {
+  double sum = 0;
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    sum += (kills[i] + prior) * r[i] - 2 * prior * LogSumExp(r[i], 0);
+    for (std::size_t k = m.first[i]; k < m.first[i + 1]; ++k) {
+      if (m.opponent[k] > i) sum -= m.kills[k] * LogSumExp(r[i], r[m.opponent[k]]);
+    }
+  }
+  return sum;
+}
+
+double Chance(double r, double opponent) { return 1.0 / (1.0 + std::exp(opponent - r)); }
+
+// Solves A x = b by conjugate gradients preconditioned with A's diagonal,
+// where A x = diagonal * x - sum over meetings of coupling * x[opponent]
+// (symmetric and positive definite: the prior makes it strictly
+// diagonally dominant).
+std::vector<double> SolveNewtonStep(const Meetings& m, const std::vector<double>& diagonal,
+                                    const std::vector<double>& coupling,
+                                    const std::vector<double>& b) {
+  const std::size_t n = b.size();
+  auto multiply = [&](const std::vector<double>& x, std::vector<double>& out) {
+    for (std::size_t i = 0; i < n; ++i) {
+      double sum = diagonal[i] * x[i];
+      for (std::size_t k = m.first[i]; k < m.first[i + 1]; ++k)
+        sum -= coupling[k] * x[m.opponent[k]];
+      out[i] = sum;
+    }
+  };
+  auto dot = [n](const std::vector<double>& a, const std::vector<double>& c) {
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) sum += a[i] * c[i];
+    return sum;
+  };
+  std::vector<double> x(n, 0.0);
+  std::vector<double> residual = b;
+  std::vector<double> z(n);
+  std::vector<double> direction(n);
+  std::vector<double> product(n);
+  for (std::size_t i = 0; i < n; ++i) z[i] = residual[i] / diagonal[i];
+  direction = z;
+  double rz = dot(residual, z);
+  const double goal = 1e-24 * std::max(dot(b, b), 1e-300);
+  for (std::size_t round = 0; round < 10 * n + 100 && dot(residual, residual) > goal; ++round) {
+    multiply(direction, product);
+    const double step = rz / dot(direction, product);
+    for (std::size_t i = 0; i < n; ++i) {
+      x[i] += step * direction[i];
+      residual[i] -= step * product[i];
+      z[i] = residual[i] / diagonal[i];
+    }
+    const double next = dot(residual, z);
+    for (std::size_t i = 0; i < n; ++i) direction[i] = z[i] + next / rz * direction[i];
+    rz = next;
+  }
+  return x;
+}
+
+}  // namespace
+
+namespace {
+
+// The gradient of the log posterior at `r`, and the negated Hessian as its
+// diagonal and each meeting's coupling.
+void NewtonSystem(const Meetings& m, const std::vector<double>& kills, double prior,
+                  const std::vector<double>& r, std::vector<double>& gradient,
+                  std::vector<double>& diagonal, std::vector<double>& coupling) {
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    const double p0 = Chance(r[i], 0);
+    gradient[i] = kills[i] + prior - 2 * prior * p0;
+    diagonal[i] = 2 * prior * p0 * (1 - p0);
+    for (std::size_t k = m.first[i]; k < m.first[i + 1]; ++k) {
+      const double p = Chance(r[i], r[m.opponent[k]]);
+      gradient[i] -= m.kills[k] * p;
+      coupling[k] = m.kills[k] * p * (1 - p);
+      diagonal[i] += coupling[k];
+    }
+  }
+}
+
+// Moves `r` along `step`, halved until the log posterior (`current`, kept
+// up to date) does not fall; gives the share of the step taken.
+double StepUphill(const Meetings& m, const std::vector<double>& kills, double prior,
+                  const std::vector<double>& step, std::vector<double>& r, double& current) {
+  std::vector<double> next(r.size());
+  double scale = 1;
+  for (int halvings = 0; halvings < 60; ++halvings) {
+    for (std::size_t i = 0; i < r.size(); ++i) next[i] = r[i] + scale * step[i];
+    const double value = LogPosterior(m, kills, prior, next);
+    if (value >= current) {
+      current = value;
+      break;
+    }
+    scale /= 2;
+  }
+  r.swap(next);
+  return scale;
+}
+
+}  // namespace
+
+Fit FitStrengths(const KillTally& tally, double priorGames, int maxRounds) {
+  const std::size_t count = tally.Players().size();
+  const Meetings m = MeetingsOf(tally);
+  const std::vector<double> kills = tally.WeightedKills();
+
+  // Newton's method on the log-strengths: the log posterior is concave (and
+  // strictly so with the prior), so each step solves its quadratic model
+  // and a halving line search keeps every step an ascent.
+  Fit fit;
+  std::vector<double> r(count, 0.0);
+  std::vector<double> gradient(count);
+  std::vector<double> diagonal(count);
+  std::vector<double> coupling(m.kills.size());
+  double current = LogPosterior(m, kills, priorGames, r);
+  while (fit.rounds < maxRounds && !fit.converged) {
+    ++fit.rounds;
+    NewtonSystem(m, kills, priorGames, r, gradient, diagonal, coupling);
+    const std::vector<double> step = SolveNewtonStep(m, diagonal, coupling, gradient);
+    double largest = 0;
+    for (const double d : step) largest = std::max(largest, std::abs(d));
+    const double scale = StepUphill(m, kills, priorGames, step, r, current);
+    // A relative change of strength below 1e-10 moves no value.
+    fit.converged = scale * largest < 1e-10;
+  }
+  fit.strength.resize(count);
+  for (std::size_t i = 0; i < count; ++i) fit.strength[i] = std::exp(r[i]);
+  return fit;
+}
+
+}  // namespace kelvalues
