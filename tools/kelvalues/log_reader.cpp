@@ -157,6 +157,16 @@ struct Marks {
 
 bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
 
+// The number of bits set in a block's 16-bit mask.  Not __builtin_popcount:
+// without the POPCNT instruction, which x86-64's baseline lacks, that is a
+// call into libgcc, and it cost a tenth of the reading time.
+int MarksIn(unsigned mask) {
+  mask = mask - ((mask >> 1) & 0x5555u);
+  mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
+  mask = (mask + (mask >> 4)) & 0x0F0Fu;
+  return static_cast<int>((mask + (mask >> 8)) & 0x1Fu);
+}
+
 // Finds the marks of `event`, sixteen bytes at a time where the processor
 // has SSE2 (every x86-64 does).
 void FindMarks(std::string_view event, Marks& marks) {
@@ -188,7 +198,7 @@ void FindMarks(std::string_view event, Marks& marks) {
       // Eight positions are written whatever the block holds and the count
       // moves on by what it does hold: a loop that stops at the block's
       // last mark would be mispredicted in nearly every block.
-      const int held = __builtin_popcount(found);
+      const int held = MarksIn(found);
       if (marks.count + held > Marks::kMaxMarks) {
         marks.count = Marks::kMaxMarks;
         break;
