@@ -237,16 +237,13 @@ bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std:
 std::string Summary(const std::vector<ValueLine>& lines) {
   if (lines.empty()) return "0 entries\n";
   int64_t sum = 0;
-  int32_t low = lines.front().value;
-  int32_t high = lines.front().value;
-  for (const ValueLine& line : lines) {
-    sum += line.value;
-    low = std::min(low, line.value);
-    high = std::max(high, line.value);
-  }
+  for (const ValueLine& line : lines) sum += line.value;
+  const auto [low, high] =
+      std::minmax_element(lines.begin(), lines.end(),
+                          [](const ValueLine& a, const ValueLine& b) { return a.value < b.value; });
   return std::to_string(lines.size()) + " entries, average " +
          std::to_string(sum / static_cast<int64_t>(lines.size())) + ", minimum " +
-         std::to_string(low) + ", maximum " + std::to_string(high) + "\n";
+         std::to_string(low->value) + ", maximum " + std::to_string(high->value) + "\n";
 }
 
 }  // namespace kelvalues
