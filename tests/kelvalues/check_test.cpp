@@ -11,24 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "temp_folder.h"
+
 namespace kelvalues {
 namespace {
 
 class CheckTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "kelvalues_check_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    for (const std::string& file : files_) (void)std::remove(file.c_str());
-    rmdir(dir_.c_str());
-  }
   std::string Write(const std::string& name, const std::string& content) {
     std::string path = dir_ + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
-    files_.push_back(path);
     return path;
   }
 
@@ -39,8 +31,8 @@ class CheckTest : public ::testing::Test {
     return lines;
   }
 
-  std::string dir_;
-  std::vector<std::string> files_;
+  TempFolder folder_;
+  const std::string dir_ = folder_.path();
 };
 
 // One file with every mistake an operator makes by hand.  Each expected

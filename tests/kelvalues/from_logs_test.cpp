@@ -16,22 +16,10 @@
 #include "log_reader.h"
 #include "rating.h"
 #include "synthetic_logs.h"
+#include "temp_folder.h"
 
 namespace kelvalues {
 namespace {
-
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/kelvalues-test-XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "";
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 int RunCommand(std::vector<std::string> words) {
   words.insert(words.begin(), "from-logs");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "rating.h"
+#include "temp_folder.h"
 
 namespace kelvalues {
 namespace {
@@ -133,19 +134,6 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
 }
 
 // ---- folders of files ------------------------------------------------------
-
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/kelvalues-test-XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "";
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 std::string KillLines(const char* date, int count, const char* killer, const char* victim) {
   std::string text;

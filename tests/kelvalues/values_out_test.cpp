@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "player_values.h"
+#include "temp_folder.h"
 
 namespace kelvalues {
 namespace {
@@ -127,16 +128,6 @@ TEST(ValuesOut, ScaleToAverage) {
 
 class ValuesFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "kelvalues_out_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    for (const std::string& name : Listing()) (void)std::remove((dir_ + "/" + name).c_str());
-    rmdir(dir_.c_str());
-  }
-
   std::vector<std::string> Listing() const {
     std::vector<std::string> names;
     if (DIR* dir = opendir(dir_.c_str())) {
@@ -158,7 +149,8 @@ class ValuesFileTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
   }
 
-  std::string dir_;
+  TempFolder folder_;
+  const std::string dir_ = folder_.path();
 };
 
 // Each case writes to a folder holding yesterday's file: a success replaces

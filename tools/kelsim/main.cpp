@@ -18,8 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,15 +44,6 @@ void Usage(std::FILE* out) {
       "  --json               the transcript as one JSON object a line\n"
       "  --interactive        a prompt to type steps at (also with no SCENARIO on a terminal)\n"
       "  --then-interactive   play SCENARIO, then open the prompt\n");
-}
-
-bool ReadFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
 }
 
 struct Options {
@@ -123,7 +112,7 @@ int main(int argc, char** argv) {
   std::vector<kelsim::Step> steps;
   if (!script.empty()) {
     std::string text;
-    if (!ReadFile(script, text)) {
+    if (!kelsim::ReadFile(script, text)) {
       (void)std::fprintf(stderr, "kelsim: cannot read %s\n", script.c_str());
       return 2;
     }

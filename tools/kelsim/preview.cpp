@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "scenario.h"
 #include "sim_server.h"
 
 namespace kelsim {
@@ -118,12 +119,7 @@ bool ReadAll(const std::string& path, std::string& text) {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return true;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+  return ReadFile(path, text);
 }
 
 struct Options {

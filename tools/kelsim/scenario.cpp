@@ -1,9 +1,19 @@
 #include "scenario.h"
 
 #include <charconv>
+#include <fstream>
 #include <sstream>
 
 namespace kelsim {
+
+bool ReadFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  text = buffer.str();
+  return true;
+}
 
 namespace {
 

@@ -76,6 +76,9 @@ const StepSpec* FindStep(const std::string& verb);
 // Most times a repeat runs its step.
 inline constexpr long kMaxRepeat = 1000;
 
+// Reads the whole file at `path` into `text`; false when it cannot be read.
+bool ReadFile(const std::string& path, std::string& text);
+
 // Splits a script line into words (quotes and escapes as above).  Returns
 // false with `error` set on an unterminated quote.
 bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error);
