@@ -48,38 +48,46 @@ int64_t DaysFromCivil(int year, int month, int day) {
   return int64_t{era} * 146097 + dayOfEra - 719468;
 }
 
+// The seconds since midnight of the frame's "HH:MM:SS: ", or -1.
+int64_t ReadTimeOfDay(std::string_view line) {
+  if (line[17] != ':' || line[20] != ':' || line.substr(23, 2) != ": ") return -1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  if (!Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second) ||
+      hour > 23 || minute > 59 || second > 60) {
+    return -1;
+  }
+  return int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+}
+
 // The frame's time, or false when the line has no well-formed frame.
 bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (line.size() < kFrameBytes) return false;
   constexpr std::size_t kMemoBytes = sizeof memo->text;
-  if (memo && memo->valid && std::memcmp(line.data(), memo->text, kMemoBytes) == 0 &&
-      line.substr(kMemoBytes, 2) == ": ") {
-    time = memo->time;
-    return true;
+  if (memo && memo->valid && std::memcmp(line.data(), memo->text, kMemoBytes) == 0) {
+    const int64_t ofDay = ReadTimeOfDay(line);
+    time = memo->dayStart + ofDay;
+    return ofDay >= 0;
   }
   if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
-      line.substr(12, 3) != " - " || line[17] != ':' || line[20] != ':' ||
-      line.substr(23, 2) != ": ") {
+      line.substr(12, 3) != " - ") {
     return false;
   }
   int month = 0;
   int day = 0;
   int year = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
   if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
-      !Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second)) {
+      month < 1 || month > 12 || day < 1 || day > 31) {
     return false;
   }
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
-    return false;
-  }
-  time = DaysFromCivil(year, month, day) * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 +
-         second;
+  const int64_t ofDay = ReadTimeOfDay(line);
+  if (ofDay < 0) return false;
+  const int64_t dayStart = DaysFromCivil(year, month, day) * 86400;
+  time = dayStart + ofDay;
   if (memo) {
     std::memcpy(memo->text, line.data(), kMemoBytes);
-    memo->time = time;
+    memo->dayStart = dayStart;
     memo->valid = true;
   }
   return true;
@@ -147,81 +155,105 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 // Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
-// them, and whether any byte lies beyond ASCII.
+// them, and where the bytes beyond ASCII begin and end.
 struct Marks {
   static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
-  uint32_t at[kMaxMarks + 16];          // room for a block's unconditional writes
+  static constexpr int kBlindWrites = 16;
+  uint32_t at[kMaxMarks + kBlindWrites];  // room for a block's unconditional writes
   int count = 0;
-  bool beyondAscii = false;
+  std::size_t firstHigh = SIZE_MAX;  // the first byte beyond ASCII, if any
+  std::size_t lastHigh = 0;          // the last one
 };
 
 bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
 
-// The number of bits set in a block's 16-bit mask.  Not __builtin_popcount:
+// The number of bits set in a block's mask.  Not __builtin_popcountll:
 // without the POPCNT instruction, which x86-64's baseline lacks, that is a
 // call into libgcc, and it cost a tenth of the reading time.
-int MarksIn(unsigned mask) {
-  mask = mask - ((mask >> 1) & 0x5555u);
-  mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
-  mask = (mask + (mask >> 4)) & 0x0F0Fu;
-  return static_cast<int>((mask + (mask >> 8)) & 0x1Fu);
+int BitsIn(uint64_t mask) {
+  mask = mask - ((mask >> 1) & 0x5555555555555555ULL);
+  mask = (mask & 0x3333333333333333ULL) + ((mask >> 2) & 0x3333333333333333ULL);
+  mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((mask * 0x0101010101010101ULL) >> 56);
 }
 
-// Finds the marks of `event`, sixteen bytes at a time where the processor
-// has SSE2 (every x86-64 does).
+// Adds the marks of one block, bit b of `found` standing for the byte at
+// `base` + b; false when the marks are more than kMaxMarks (the count then
+// stops at kMaxMarks, every position below it written).
+bool AddBlockMarks(uint64_t found, uint32_t base, Marks& marks) {
+  const int held = BitsIn(found);
+  const int taken = std::min(held, Marks::kMaxMarks - marks.count);
+  uint32_t* out = marks.at + marks.count;
+  // kBlindWrites positions are written whatever the block holds and the
+  // count moves on by what it does hold: a loop that stops at the block's
+  // last mark would be mispredicted in nearly every block.  The top bit
+  // keeps the count of trailing zeros defined once the marks run out.
+  constexpr uint64_t kTop = uint64_t{1} << 63;
+  for (int j = 0; j < Marks::kBlindWrites; ++j) {
+    out[j] = base + static_cast<uint32_t>(__builtin_ctzll(found | kTop));
+    found &= found - 1;
+  }
+  for (int j = Marks::kBlindWrites; j < taken; ++j) {
+    out[j] = base + static_cast<uint32_t>(__builtin_ctzll(found));
+    found &= found - 1;
+  }
+  marks.count += taken;
+  return taken == held;
+}
+
+#if defined(__SSE2__)
+// The marks and the bytes beyond ASCII among the 64 bytes at `bytes`.
+void ClassifyBlock(const char* bytes, uint64_t& found, uint64_t& highs) {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i less = _mm_set1_epi8('<');
+  const __m128i greater = _mm_set1_epi8('>');
+  found = 0;
+  highs = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+    const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, less)),
+                                   _mm_cmpeq_epi8(b, greater));
+    found |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(m))} << (16 * part);
+    highs |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(b))} << (16 * part);
+  }
+}
+#endif
+
+// Finds the marks of `event`, 64 bytes at a time where the processor has
+// SSE2 (every x86-64 does) and the event is that long, a byte at a time
+// otherwise.
 void FindMarks(std::string_view event, Marks& marks) {
   const char* const start = event.data();
   const std::size_t size = event.size();
-  std::size_t k = 0;
 #if defined(__SSE2__)
-  if (size >= 16) {
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i less = _mm_set1_epi8('<');
-    const __m128i greater = _mm_set1_epi8('>');
-    unsigned highs = 0;
-    // Whole blocks, then the last sixteen bytes, of which those already
-    // seen are masked off (no byte beyond the event is read).
-    for (bool last = false; !last;) {
-      unsigned seen = 0;
-      if (k + 16 > size) {
-        seen = static_cast<unsigned>(k - (size - 16));
-        k = size - 16;
-        last = true;
+  constexpr std::size_t kBlock = 64;
+  if (size >= kBlock) {
+    // Whole blocks, then the last 64 bytes, of which those already seen are
+    // masked off (no byte beyond the event is read).
+    for (std::size_t k = 0; k < size; k += kBlock) {
+      uint64_t fresh = ~uint64_t{0};
+      if (k + kBlock > size) {
+        fresh <<= k - (size - kBlock);
+        k = size - kBlock;
       }
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + k));
-      const unsigned fresh = ~((1u << seen) - 1);
-      unsigned found =
-          fresh & static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                      _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, less)),
-                      _mm_cmpeq_epi8(bytes, greater))));
-      highs |= fresh & static_cast<unsigned>(_mm_movemask_epi8(bytes));
-      // Eight positions are written whatever the block holds and the count
-      // moves on by what it does hold: a loop that stops at the block's
-      // last mark would be mispredicted in nearly every block.
-      const int held = MarksIn(found);
-      if (marks.count + held > Marks::kMaxMarks) {
-        marks.count = Marks::kMaxMarks;
-        break;
+      uint64_t found = 0;
+      uint64_t highs = 0;
+      ClassifyBlock(start + k, found, highs);
+      highs &= fresh;
+      if (highs != 0) {
+        marks.firstHigh = std::min(marks.firstHigh, k + __builtin_ctzll(highs));
+        marks.lastHigh = k + 63 - __builtin_clzll(highs);
       }
-      uint32_t* out = marks.at + marks.count;
-      for (int j = 0; j < 8; ++j) {
-        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found | 0x10000));
-        found &= found - 1;
-      }
-      for (int j = 8; j < held; ++j) {
-        out[j] = static_cast<uint32_t>(k) + static_cast<uint32_t>(__builtin_ctz(found));
-        found &= found - 1;
-      }
-      marks.count += held;
-      k += 16;
-      if (k == size) last = true;
+      if (!AddBlockMarks(found & fresh, static_cast<uint32_t>(k), marks)) break;
     }
-    marks.beyondAscii = highs != 0;
     return;
   }
 #endif
-  for (; k < size; ++k) {
-    marks.beyondAscii |= static_cast<unsigned char>(start[k]) >= 0x80;
+  for (std::size_t k = 0; k < size; ++k) {
+    if (static_cast<unsigned char>(start[k]) >= 0x80) {
+      marks.firstHigh = std::min(marks.firstHigh, k);
+      marks.lastHigh = k;
+    }
     if (!IsMark(start[k])) continue;
     if (marks.count == Marks::kMaxMarks) return;
     marks.at[marks.count++] = static_cast<uint32_t>(k);
@@ -280,7 +312,12 @@ bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
       marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1) {
     return false;
   }
-  kind = marks.beyondAscii && !IsValidUtf8(event)         ? LineKind::BadUtf8
+  // Only the bytes from the first beyond ASCII to the last can make the
+  // event invalid UTF-8: all else is ASCII.
+  const bool badUtf8 =
+      marks.firstHigh <= marks.lastHigh &&
+      !IsValidUtf8(event.substr(marks.firstHigh, marks.lastHigh + 1 - marks.firstHigh));
+  kind = badUtf8                                          ? LineKind::BadUtf8
          : kill.killerId.empty() || kill.victimId.empty() ? LineKind::World
                                                           : LineKind::Kill;
   return true;

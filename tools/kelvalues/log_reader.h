@@ -38,11 +38,11 @@ struct KillLine {
   std::string_view victimTeam;
 };
 
-// The previous line's date and time, which the next line of a busy log
-// mostly repeats: read once, compared after.
+// The previous line's date, which the next line of a log mostly repeats:
+// read once, compared after (the time of day changes nearly every line).
 struct FrameMemo {
-  char text[23] = {};  // "L MM/DD/YYYY - HH:MM:SS"
-  int64_t time = 0;
+  char text[15] = {};    // "L MM/DD/YYYY - "
+  int64_t dayStart = 0;  // the date's first second, since 1970-01-01 as if UTC
   bool valid = false;
 };
 

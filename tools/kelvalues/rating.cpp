@@ -275,25 +275,38 @@ struct Meetings {
 Meetings MeetingsOf(const KillTally& tally) {
   // Each pair's kills both ways, under both players, in a fixed order (the
   // table's own depends on its history), so that the same kills give the
-  // same sums and the same fit.
-  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> both = tally.PairKills();
-  const std::size_t directed = both.size();
-  for (std::size_t k = 0; k < directed; ++k) {
-    both.push_back({{both[k].first.second, both[k].first.first}, both[k].second});
-  }
-  std::sort(both.begin(), both.end());
-  Meetings m;
+  // same sums and the same fit: filed by player first, then each player's
+  // run sorted by opponent, which costs far less than sorting them all.
+  const std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> directed = tally.PairKills();
   const std::size_t count = tally.Players().size();
-  m.first.assign(count + 1, 0);
-  for (std::size_t k = 0; k < both.size();) {
-    const auto players = both[k].first;
-    double sum = 0;
-    for (; k < both.size() && both[k].first == players; ++k) sum += both[k].second;
-    ++m.first[players.first + 1];
-    m.opponent.push_back(players.second);
-    m.kills.push_back(sum);
+  std::vector<std::size_t> start(count + 1, 0);
+  for (const auto& [players, kills] : directed) {
+    ++start[players.first + 1];
+    ++start[players.second + 1];
   }
-  for (std::size_t i = 0; i < count; ++i) m.first[i + 1] += m.first[i];
+  for (std::size_t i = 0; i < count; ++i) start[i + 1] += start[i];
+  std::vector<std::pair<uint32_t, double>> runs(2 * directed.size());
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (const auto& [players, kills] : directed) {
+    runs[next[players.first]++] = {players.second, kills};
+    runs[next[players.second]++] = {players.first, kills};
+  }
+  Meetings m;
+  m.first.assign(count + 1, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto end = runs.begin() + static_cast<std::ptrdiff_t>(start[i + 1]);
+    std::sort(runs.begin() + static_cast<std::ptrdiff_t>(start[i]), end);
+    // A pair meets at most twice here (each way once); a sum of two is the
+    // same in either order.
+    for (auto k = runs.begin() + static_cast<std::ptrdiff_t>(start[i]); k != end;) {
+      const uint32_t opponent = k->first;
+      double sum = 0;
+      for (; k != end && k->first == opponent; ++k) sum += k->second;
+      m.opponent.push_back(opponent);
+      m.kills.push_back(sum);
+    }
+    m.first[i + 1] = m.opponent.size();
+  }
   return m;
 }
 
