@@ -73,6 +73,18 @@ write("values_load_fuzz", "across_pieces", b"\xff\xff\x10" + b"tail,5\nnext,6\n"
 write("values_load_fuzz", "byte_order_mark", b"\xef\xbb\xbfSTEAM_0:1:1,1500\r\nSTEAM_0:0:2,900\r\n"
       b"\xef\xbb\xbfx,7\n")
 
+# ---- log_line_fuzz: server log lines --------------------------------------
+KILL = (b'L 01/02/2024 - 20:15:07: "Alice<3><STEAM_0:1:1001><marine1team>" killed '
+        b'"Bob<4><STEAM_0:0:1002><alien1team>" with "shotgun"')
+write("log_line_fuzz", "kills", KILL + b"\n" + KILL.replace(b"20:15:07", b"20:15:08") + b"\r\n")
+write("log_line_fuzz", "other_events",
+      b'L 01/02/2024 - 20:15:09: "Alice<3><STEAM_0:1:1001><marine1team>" committed suicide with '
+      b'"world"\nL 01/02/2024 - 20:15:10: "Bob<4><STEAM_0:0:1002><alien1team>" say "gg"\n'
+      b'L 01/02/2024 - 20:15:11: World triggered "Round_Start"\n')
+write("log_line_fuzz", "hostile_names",
+      KILL.replace(b"Alice", b"A\"l<i>ce").replace(b"Bob", "B\u00f6b".encode()) + b"\n" +
+      KILL.replace(b"Bob", b"B\xc3\x28b") + b"\n" + KILL.replace(b"STEAM_0:0:1002", b"BOT"))
+
 # ---- serverops_fuzz: (choice, id, list) ----------------------------------
 def ops(choice, ident, text):
     return Input().int(choice, 0, 2).text(ident).text(text).bytes()

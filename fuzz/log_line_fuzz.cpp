@@ -1,0 +1,63 @@
+// Server log lines as kelvalues from-logs reads them: whatever the bytes, a
+// line is read without a byte outside it, and the frame memo, which lets a
+// line skip the date its predecessor already read, never changes what a
+// line is.  A kill's ids and teams are parts of its line (any text: only a
+// Steam id is counted, which the tally checks), and only kills are counted.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "log_reader.h"
+#include "rating.h"
+
+namespace {
+
+bool Inside(std::string_view part, const std::vector<char>& line) {
+  return part.empty() ||
+         (part.data() >= line.data() && part.data() + part.size() <= line.data() + line.size());
+}
+
+void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
+               kelvalues::KillTally& tally, kelvalues::LogCounts& counts) {
+  using kelvalues::LineKind;
+  const std::string_view text(line.data(), line.size());
+  kelvalues::KillLine remembered;
+  kelvalues::KillLine fresh;
+  const LineKind kind = kelvalues::ReadLogLine(text, remembered, &memo);
+  KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, fresh, nullptr),
+                 "the frame memo changed what the line is: " + kel_fuzz::Shown(std::string(text)));
+  if (kind == LineKind::Kill) {
+    KEL_FUZZ_CHECK(remembered.time == fresh.time, "the frame memo changed the kill's time");
+    for (std::string_view part :
+         {fresh.killerId, fresh.killerTeam, fresh.victimId, fresh.victimTeam}) {
+      KEL_FUZZ_CHECK(Inside(part, line), "a kill's part lies outside its line");
+    }
+    KEL_FUZZ_CHECK(!fresh.killerId.empty() && !fresh.victimId.empty(), "a kill without ids");
+    KEL_FUZZ_CHECK(kelvalues::IsValidUtf8(text), "a kill line that is not UTF-8");
+  }
+  const uint64_t before = counts.counted;
+  kelvalues::TallyLine(text, tally, counts, nullptr);
+  KEL_FUZZ_CHECK(counts.counted <= before + 1, "one line counted twice");
+  KEL_FUZZ_CHECK(counts.counted == before || kind == LineKind::Kill, "a line counted as no kill");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Each line gets a buffer of exactly its size, so that reading past it is
+  // a fault ASan sees.
+  kelvalues::FrameMemo memo;
+  kelvalues::KillTally tally(30);
+  kelvalues::LogCounts counts;
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  std::size_t start = 0;
+  while (start <= size) {
+    std::size_t end = start;
+    while (end < size && bytes[end] != '\n') ++end;
+    CheckLine(std::vector<char>(bytes + start, bytes + end), memo, tally, counts);
+    start = end + 1;
+  }
+  return 0;
+}
