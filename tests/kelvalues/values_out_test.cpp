@@ -225,6 +225,29 @@ TEST_F(ValuesFileTest, KeepsTheModeOfTheFileItReplaces) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+// What the target is stays what it was: a device is written into (an
+// operator's "-o /dev/null" must not put a plain file in the device's place),
+// a symbolic link keeps leading to the file that gets the new lines.
+TEST_F(ValuesFileTest, LeavesDevicesAndLinksInPlace) {
+  std::string error;
+  ASSERT_TRUE(WriteValuesFile({{"STEAM_0:1:45", 7}}, "/dev/null", error)) << error;
+  struct stat info {};
+  ASSERT_EQ(stat("/dev/null", &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode)) << "/dev/null was replaced";
+
+  const std::string real = dir_ + "/real.txt";
+  const std::string link = dir_ + "/link.txt";
+  Put(real, "STEAM_0:0:1,1000\n");
+  ASSERT_EQ(symlink("real.txt", link.c_str()), 0);
+  ASSERT_TRUE(WriteValuesFile({{"STEAM_0:1:45", 7}}, link, error)) << error;
+  ASSERT_EQ(lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link was replaced by a file";
+  EXPECT_EQ(Read(real), "STEAM_0:1:45,7\n");
+  std::vector<std::string> listing = Listing();
+  std::sort(listing.begin(), listing.end());
+  EXPECT_EQ(listing, (std::vector<std::string>{"link.txt", "real.txt"}));
+}
+
 // Standard output that cannot take the lines (a full disk, a closed pipe)
 // is a failure, not a silent success.  Its text is tested by the commands'
 // own tests.

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -138,6 +139,37 @@ bool WriteToStandardOutput(const std::string& text, std::string& error) {
   return true;
 }
 
+// A device or a pipe that exists (/dev/null, /dev/stdout, a FIFO another
+// job reads) is written into, never replaced: a file renamed over it would
+// take the device's place, for every program on the machine.
+bool WriteIntoDevice(const std::string& path, const std::string& text, std::string& error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = ErrnoText("cannot write", path, errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, text);
+  int failure = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  if (!ok) error = ErrnoText("cannot write", path, failure);
+  return ok;
+}
+
+// The file a symbolic link at `path` leads to, so that the link survives
+// the rename; `path` itself when it is no link or leads nowhere.
+std::string ResolvedPath(const std::string& path) {
+  struct stat link {};
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string resolved = real;
+  std::free(real);
+  return resolved;
+}
+
 // Writes, flushes and renames the temporary file `temp` over `path`;
 // removes `temp` on any failure.
 bool FinishFile(int fd, const std::string& temp, const std::string& path, const std::string& text,
@@ -222,16 +254,26 @@ bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std:
   const std::string text = Render(lines);
   if (path.empty()) return WriteToStandardOutput(text, error);
 
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    if (S_ISDIR(existing.st_mode)) {
+      error = ErrnoText("cannot replace", path, EISDIR);
+      return false;
+    }
+    return WriteIntoDevice(path, text, error);
+  }
+  // A symbolic link stays: the file it names is the one replaced.
+  const std::string target = ResolvedPath(path);
   // The temporary file lies in the target's folder, so the rename is one
   // atomic step on one file system: the next map start reads either the
   // old file or the whole new one.
-  std::string temp = path + ".XXXXXX";
+  std::string temp = target + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    error = ErrnoText("cannot create a file beside", path, errno);
+    error = ErrnoText("cannot create a file beside", target, errno);
     return false;
   }
-  return FinishFile(fd, temp, path, text, error);
+  return FinishFile(fd, temp, target, text, error);
 }
 
 std::string Summary(const std::vector<ValueLine>& lines) {

@@ -39,7 +39,9 @@ std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, d
 // LF ends, no byte-order mark, header or comment.  With an empty `path`
 // the lines go to standard output; otherwise they go to a temporary file
 // in the target's folder, renamed over the target only once complete and
-// flushed; the finished file keeps the mode of the file it replaces.  False,
+// flushed; the finished file keeps the mode of the file it replaces, and a
+// symbolic link at `path` keeps leading to it.  A device or pipe at `path`
+// (/dev/null) is written into, never replaced; a folder is refused.  False,
 // with `error` saying why, when that failed (the target is then untouched
 // and no temporary file is left).  Also false, before anything is written,
 // when the lines would not make a file the plugin loads as meant: none at
