@@ -39,18 +39,6 @@ uint64_t SteamAccount(std::string_view text) {
 
 }  // namespace
 
-std::size_t KillTally::AccountIndexes::Home(uint64_t account) const {
-  return (account * kMultiplier) >> shift_;
-}
-
-int64_t KillTally::AccountIndexes::Find(uint64_t account) const {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t at = Home(account);; at = (at + 1) & mask) {
-    if (slots_[at].account == account) return slots_[at].index;
-    if (slots_[at].account == 0) return kMissing;
-  }
-}
-
 void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
   if (2 * (used_ + 1) > slots_.size()) {
     std::vector<Slot> old(slots_.size() * 2);
@@ -64,7 +52,7 @@ void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
   const std::size_t mask = slots_.size() - 1;
   std::size_t at = Home(account);
   while (slots_[at].account != 0) at = (at + 1) & mask;
-  slots_[at] = Slot{account, index};
+  slots_[at] = Slot{static_cast<uint32_t>(account), static_cast<int32_t>(index)};
   ++used_;
 }
 
@@ -163,7 +151,9 @@ void KillTally::PairTable::Scale(double factor) {
   for (Slot& slot : slots_) slot.weight *= factor;
 }
 
-KillTally::KillTally(double halfLifeDays) : halfLifeSeconds_(halfLifeDays * 86400.0) {}
+KillTally::KillTally(double halfLifeDays)
+    : halfLifeSeconds_(halfLifeDays * 86400.0),
+      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {}
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
@@ -202,7 +192,7 @@ void KillTally::Rescale(double factor) {
 
 double KillTally::WeightAt(int64_t time) {
   if (halfLifeSeconds_ <= 0) return 1.0;
-  const auto lead = static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_));
+  const int64_t lead = lead_;
   if (!haveTime_) {
     haveTime_ = true;
     reference_ = time + lead;
