@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "log_reader.h"
 #include "values_out.h"
 
@@ -35,6 +39,24 @@ uint64_t SteamAccount(std::string_view text) {
   }
   const uint64_t account = 2 * y + static_cast<uint64_t>(text[8] - '0');
   return account <= UINT32_MAX ? account : 0;
+}
+
+// Asks the kernel to back the 2 MB pages within `bytes` at `data`, not yet
+// touched, with huge pages.  The pair table reaches megabytes and each kill
+// lands in it at random: with 4 KB pages nearly every one missed the
+// address translation cache, and its prefetch stalled on the page walk.
+// Only a request: where the kernel refuses, or has no such call, nothing
+// changes but the speed.
+void AskForHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const auto start = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+  if (end > first) {
+    static_cast<void>(madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE));
+  }
+#endif
 }
 
 }  // namespace
@@ -137,7 +159,10 @@ double& KillTally::PairTable::operator[](uint64_t key) {
 }
 
 void KillTally::PairTable::Grow() {
-  std::vector<Slot> old(slots_.size() * 2);
+  std::vector<Slot> old;
+  old.reserve(slots_.size() * 2);
+  AskForHugePages(old.data(), old.capacity() * sizeof(Slot));
+  old.resize(slots_.size() * 2);
   old.swap(slots_);
   --shift_;
   used_ = 0;
