@@ -155,11 +155,14 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 // Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
-// them, and where the bytes beyond ASCII begin and end.
+// them, and where the bytes beyond ASCII begin and end.  Positions fit 16
+// bits: longer events are never read the quick way.
 struct Marks {
   static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
-  static constexpr int kBlindWrites = 16;
-  uint32_t at[kMaxMarks + kBlindWrites];  // room for a block's unconditional writes
+  // A block's marks are written eight positions a byte of its mask,
+  // whatever the byte holds: up to 63 places past the count.
+  static constexpr int kBlindWrites = 64;
+  uint16_t at[kMaxMarks + kBlindWrites];
   int count = 0;
   std::size_t firstHigh = SIZE_MAX;  // the first byte beyond ASCII, if any
   std::size_t lastHigh = 0;          // the last one
@@ -167,41 +170,56 @@ struct Marks {
 
 bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
 
-// The number of bits set in a block's mask.  Not __builtin_popcountll:
-// without the POPCNT instruction, which x86-64's baseline lacks, that is a
-// call into libgcc, and it cost a tenth of the reading time.
-int BitsIn(uint64_t mask) {
-  mask = mask - ((mask >> 1) & 0x5555555555555555ULL);
-  mask = (mask & 0x3333333333333333ULL) + ((mask >> 2) & 0x3333333333333333ULL);
-  mask = (mask + (mask >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return static_cast<int>((mask * 0x0101010101010101ULL) >> 56);
+#if defined(__SSE2__)
+// For each byte value, the positions of its set bits (lowest first, the
+// rest of the eight places 0) and how many there are.
+struct BitPositions {
+  uint8_t at[256][8] = {};
+  uint8_t count[256] = {};
+};
+
+constexpr BitPositions MakeBitPositions() {
+  BitPositions table;
+  for (int value = 0; value < 256; ++value) {
+    int count = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+      if ((value >> bit & 1) != 0) table.at[value][count++] = static_cast<uint8_t>(bit);
+    }
+    table.count[value] = static_cast<uint8_t>(count);
+  }
+  return table;
 }
+
+constexpr BitPositions kBitPositions = MakeBitPositions();
 
 // Adds the marks of one block, bit b of `found` standing for the byte at
 // `base` + b; false when the marks are more than kMaxMarks (the count then
-// stops at kMaxMarks, every position below it written).
-bool AddBlockMarks(uint64_t found, uint32_t base, Marks& marks) {
-  const int held = BitsIn(found);
-  const int taken = std::min(held, Marks::kMaxMarks - marks.count);
-  uint32_t* out = marks.at + marks.count;
-  // kBlindWrites positions are written whatever the block holds and the
-  // count moves on by what it does hold: a loop that stops at the block's
-  // last mark would be mispredicted in nearly every block.  The top bit
-  // keeps the count of trailing zeros defined once the marks run out.
-  constexpr uint64_t kTop = uint64_t{1} << 63;
-  for (int j = 0; j < Marks::kBlindWrites; ++j) {
-    out[j] = base + static_cast<uint32_t>(__builtin_ctzll(found | kTop));
-    found &= found - 1;
+// stops at kMaxMarks, every position below it written).  Each byte of the
+// mask is looked up and its eight places written at once, so no step waits
+// for the one before, as peeling the marks off one by one would.
+bool AddBlockMarks(uint64_t found, uint16_t base, Marks& marks) {
+  uint16_t* const out = marks.at + marks.count;
+  const __m128i zero = _mm_setzero_si128();
+  __m128i byteBase = _mm_set1_epi16(static_cast<short>(base));
+  const __m128i eight = _mm_set1_epi16(8);
+  int held = 0;
+  for (int byte = 0; byte < 8; ++byte) {
+    const auto bits = static_cast<uint8_t>(found >> (8 * byte));
+    const __m128i places =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[bits]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + held),
+                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), byteBase));
+    byteBase = _mm_add_epi16(byteBase, eight);
+    held += kBitPositions.count[bits];
   }
-  for (int j = Marks::kBlindWrites; j < taken; ++j) {
-    out[j] = base + static_cast<uint32_t>(__builtin_ctzll(found));
-    found &= found - 1;
+  if (marks.count + held > Marks::kMaxMarks) {
+    marks.count = Marks::kMaxMarks;
+    return false;
   }
-  marks.count += taken;
-  return taken == held;
+  marks.count += held;
+  return true;
 }
 
-#if defined(__SSE2__)
 // The marks and the bytes beyond ASCII among the 64 bytes at `bytes`.
 void ClassifyBlock(const char* bytes, uint64_t& found, uint64_t& highs) {
   const __m128i quote = _mm_set1_epi8('"');
@@ -244,7 +262,7 @@ void FindMarks(std::string_view event, Marks& marks) {
         marks.firstHigh = std::min(marks.firstHigh, k + __builtin_ctzll(highs));
         marks.lastHigh = k + 63 - __builtin_clzll(highs);
       }
-      if (!AddBlockMarks(found & fresh, static_cast<uint32_t>(k), marks)) break;
+      if (!AddBlockMarks(found & fresh, static_cast<uint16_t>(k), marks)) break;
     }
     return;
   }
@@ -256,7 +274,7 @@ void FindMarks(std::string_view event, Marks& marks) {
     }
     if (!IsMark(start[k])) continue;
     if (marks.count == Marks::kMaxMarks) return;
-    marks.at[marks.count++] = static_cast<uint32_t>(k);
+    marks.at[marks.count++] = static_cast<uint16_t>(k);
   }
 }
 
@@ -269,7 +287,7 @@ constexpr std::string_view kSuicideWords = " committed suicide with ";
 // perhaps negative) and takes his id and team.
 bool TakePlayer(std::string_view event, const Marks& marks, int first, std::string_view& id,
                 std::string_view& team) {
-  const uint32_t* m = marks.at + first;
+  const uint16_t* m = marks.at + first;
   const char* e = event.data();
   if (e[m[0]] != '"' || e[m[1]] != '<' || e[m[2]] != '>' || e[m[3]] != '<' || e[m[4]] != '>' ||
       e[m[5]] != '<' || e[m[6]] != '>' || e[m[7]] != '"' || m[3] != m[2] + 1 || m[5] != m[4] + 1 ||
@@ -291,6 +309,7 @@ bool TakePlayer(std::string_view event, const Marks& marks, int first, std::stri
 // player by another written as servers write it.  False when the line is
 // none of these and needs the careful reading.
 bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
+  if (event.size() > UINT16_MAX) return false;
   Marks marks;
   FindMarks(event, marks);
   if (marks.count < 8 || marks.at[0] != 0 ||

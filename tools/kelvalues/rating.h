@@ -96,21 +96,32 @@ class KillTally {
   class AccountIndexes {
    public:
     static constexpr int64_t kMissing = INT64_MIN;
-    int64_t Find(uint64_t account) const;
+    // The index of `account` (1 to 2^32 - 1), or kMissing.  Inline, with
+    // slots of eight bytes: two lookups a kill line, in a table the pair
+    // sums keep pushing out of the nearest cache.
+    int64_t Find(uint64_t account) const {
+      const std::size_t mask = slots_.size() - 1;
+      for (std::size_t at = Home(account);; at = (at + 1) & mask) {
+        if (slots_[at].account == account) return slots_[at].index;
+        if (slots_[at].account == 0) return kMissing;
+      }
+    }
     void Add(uint64_t account, int64_t index);
 
    private:
     struct Slot {
-      uint64_t account = 0;  // 0, which no Steam id has, marks a free slot
-      int64_t index = 0;
+      uint32_t account = 0;  // 0, which no Steam id has, marks a free slot
+      int32_t index = 0;     // a player index (far below 2^31) or -1
     };
-    std::size_t Home(uint64_t account) const;
+    // Fibonacci hashing, as for the other tables.
+    std::size_t Home(uint64_t account) const { return (account * 0x9E3779B97F4A7C15ULL) >> shift_; }
     std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
     int shift_ = 64 - 10;
     std::size_t used_ = 0;
   };
 
   double halfLifeSeconds_;
+  int64_t lead_;  // seconds from the newest kill to reference_ when it moves
   AccountIndexes accounts_;
   WrittenIds written_;
   std::unordered_map<std::string, int64_t> normalized_;  // STEAM_0:X:Y -> player index
