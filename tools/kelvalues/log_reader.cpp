@@ -227,7 +227,7 @@ void ClassifyBlock(const char* bytes, uint64_t& found, uint64_t& highs) {
   const __m128i greater = _mm_set1_epi8('>');
   found = 0;
   highs = 0;
-  for (int part = 0; part < 4; ++part) {
+  for (std::size_t part = 0; part < 4; ++part) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
     const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, less)),
                                    _mm_cmpeq_epi8(b, greater));

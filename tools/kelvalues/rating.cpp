@@ -54,7 +54,8 @@ void AskForHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
   const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
   if (end > first) {
-    static_cast<void>(madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE));
+    static_cast<void>(
+        madvise(static_cast<char*>(data) + (first - start), end - first, MADV_HUGEPAGE));
   }
 #endif
 }
