@@ -19,7 +19,7 @@ namespace {
 
 // The one list of steps: the parser checks word counts against it and the
 // prompt's help prints it.
-constexpr StepSpec kSteps[] = {
+constexpr StepForm kSteps[] = {
     {"maxplayers", 1, 1, "maxplayers N", "player slots, 1 to 64 (first step only; default 32)"},
     {"map", 1, 2, "map NAME [keep-teams]",
      "a map starts: everyone rejoins in the ready room, bots are dropped"},
@@ -145,14 +145,14 @@ bool ParseSingle(const std::string& line, int number, bool firstStep, std::vecto
   std::vector<std::size_t> starts;
   if (!SplitWordsAt(line, words, starts, error)) return false;
   if (words.empty() || words[0].rfind('#', 0) == 0) return true;
-  const StepSpec* spec = FindStep(words[0]);
-  if (!spec) {
+  const StepForm* form = FindStep(words[0]);
+  if (!form) {
     error = "unknown step \"" + words[0] + "\"";
     return false;
   }
   const int count = static_cast<int>(words.size()) - 1;
-  if (count < spec->min || (spec->max >= 0 && count > spec->max)) {
-    error = "wrong number of words for " + words[0] + " (" + spec->usage + ")";
+  if (count < form->min || (form->max >= 0 && count > form->max)) {
+    error = "wrong number of words for " + words[0] + " (" + form->usage + ")";
     return false;
   }
   if (words[0] == "maxplayers" && !firstStep) {
@@ -186,11 +186,11 @@ bool ParseSingle(const std::string& line, int number, bool firstStep, std::vecto
 
 }  // namespace
 
-std::span<const StepSpec> StepSpecs() { return kSteps; }
+std::span<const StepForm> StepForms() { return kSteps; }
 
-const StepSpec* FindStep(const std::string& verb) {
-  for (const StepSpec& spec : kSteps)
-    if (verb == spec.verb) return &spec;
+const StepForm* FindStep(const std::string& verb) {
+  for (const StepForm& form : kSteps)
+    if (verb == form.verb) return &form;
   return nullptr;
 }
 

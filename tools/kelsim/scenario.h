@@ -60,7 +60,7 @@ struct Step {
 
 // One row of the language: the verb, how many words may follow it, and how
 // `help` and error messages show it.
-struct StepSpec {
+struct StepForm {
   const char* verb;
   int min;
   int max;  // -1: any number
@@ -69,9 +69,9 @@ struct StepSpec {
 };
 
 // Every step of the language, in the order the README's table lists them.
-std::span<const StepSpec> StepSpecs();
+std::span<const StepForm> StepForms();
 // The row of `verb`, or null.
-const StepSpec* FindStep(const std::string& verb);
+const StepForm* FindStep(const std::string& verb);
 
 // Most times a repeat runs its step.
 inline constexpr long kMaxRepeat = 1000;

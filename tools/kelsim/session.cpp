@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kPrompt = "kelsim> ";
 
-void PrintSpec(std::FILE* out, const char* usage, const char* summary) {
+void PrintStepForm(std::FILE* out, const char* usage, const char* summary) {
   (void)std::fprintf(out, "  %-26s %s\n", usage, summary);
 }
 
@@ -42,18 +42,18 @@ bool PromptWord(const std::string& line, const char* word, std::vector<std::stri
 
 void PrintHelp(std::FILE* out, const std::string& verb) {
   if (!verb.empty()) {
-    const StepSpec* spec = FindStep(verb);
-    if (spec) {
-      PrintSpec(out, spec->usage, spec->summary);
+    const StepForm* form = FindStep(verb);
+    if (form) {
+      PrintStepForm(out, form->usage, form->summary);
     } else {
       (void)std::fprintf(out, "no step \"%s\"; \"help\" lists them\n", verb.c_str());
     }
     return;
   }
   (void)std::fprintf(out, "steps (TEAM is marines, aliens, readyroom or a number):\n");
-  for (const StepSpec& spec : StepSpecs()) PrintSpec(out, spec.usage, spec.summary);
-  PrintSpec(out, "help [STEP]", "this list, or one step");
-  PrintSpec(out, "quit", "ends the session (so does the end of input, Ctrl-D)");
+  for (const StepForm& form : StepForms()) PrintStepForm(out, form.usage, form.summary);
+  PrintStepForm(out, "help [STEP]", "this list, or one step");
+  PrintStepForm(out, "quit", "ends the session (so does the end of input, Ctrl-D)");
   (void)std::fflush(out);
 }
 
