@@ -51,24 +51,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // atoi over a bounded text, clamped to the 32-bit range instead of being
 // undefined beyond it.  Stops at the first byte that is not a digit (a NUL
 // included, as atoi on a C string would).
-int32_t ParseValue(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n && IsCSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  // Accumulates until the magnitude is past every 32-bit value; further
-  // digits only keep it there.
-  constexpr int64_t kPastRange = int64_t{1} << 32;
-  int64_t magnitude = 0;
-  for (; i < n && IsDigit(text[i]); ++i) {
-    if (magnitude < kPastRange) magnitude = magnitude * 10 + (text[i] - '0');
-  }
-  return ClampToInt32(negative ? -magnitude : magnitude);
-}
+int32_t ParseValue(std::string_view text) { return ReadValueText(text).value; }
 
 // A fast 64-bit multiply-mix over 8-byte words, folded to 32 bits.  Only
 // this process ever sees the hashes, so the byte order of the words does
@@ -178,6 +161,41 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, Value
 
 }  // namespace
 
+ValueText ReadValueText(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && IsCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Accumulates until the magnitude is past every 32-bit value; further
+  // digits only keep it there.
+  constexpr int64_t kPastRange = int64_t{1} << 32;
+  int64_t magnitude = 0;
+  const std::size_t firstDigit = i;
+  for (; i < n && IsDigit(text[i]); ++i) {
+    if (magnitude < kPastRange) magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  const int64_t wide = negative ? -magnitude : magnitude;
+  const int32_t value = ClampToInt32(wide);
+  return {value, i, i > firstDigit, value != wide};
+}
+
+int32_t AverageOf(int64_t sum, std::size_t distinct) {
+  return distinct == 0 ? 0 : ClampToInt32(sum / static_cast<int64_t>(distinct));
+}
+
+int32_t DefaultValue(int32_t average, int r) {
+  // In double precision: (1.0 - 0.07) * 1000 is just below 930 and must
+  // truncate to 929.  The i386 build does its double arithmetic in SSE2, not
+  // in the x87 unit's extended precision, which would give 930.
+  const double share = 1.0 - r * 0.01;
+  const double product = share * average;
+  return static_cast<int32_t>(product);
+}
+
 std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName) {
   const std::size_t slash = pluginPath.rfind('/');
   std::string path(pluginPath.substr(0, slash == std::string_view::npos ? 0 : slash + 1));
@@ -215,7 +233,7 @@ ValuesLoad PlayerValues::LoadFile(const std::string& path) {
     Clear();
     return ok ? ValuesLoad::NoValues : ValuesLoad::CannotBeRead;
   }
-  average_ = ClampToInt32(sum / static_cast<int64_t>(count_));
+  average_ = AverageOf(sum, count_);
   return ValuesLoad::Loaded;
 }
 
@@ -252,13 +270,7 @@ int32_t PlayerValues::ValueOf(const std::string& key) {
     const Slot& slot = Find(key, HashKey(key));
     if (slot.key != kNoKey) return slot.value;
   }
-  // In double precision: (1.0 - 0.07) * 1000 is just below 930 and must
-  // truncate to 929.  The i386 build does its double arithmetic in SSE2, not
-  // in the x87 unit's extended precision, which would give 930.
-  const int r = HostApi::Random() % 10;
-  const double share = 1.0 - r * 0.01;
-  const double product = share * average_;
-  const int32_t value = static_cast<int32_t>(product);
+  const int32_t value = DefaultValue(average_, HostApi::Random() % 10);
   // Out of memory, the default is given unkept rather than fail the command.
   (void)Set(key, value);
   return value;

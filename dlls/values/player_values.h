@@ -39,6 +39,27 @@ std::string PlayerValuesPath();
 // PlayerValuesPath(plugin library path, kel_playervaluesfile).
 std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName);
 
+// How the store reads a record's value text: as atoi reads it (leading
+// blanks, an optional sign, decimal digits up to the first other byte; no
+// digits gives 0), clamped to the 32-bit signed range.  `end` is the offset
+// just past the last byte read; `digits` says whether there was any digit,
+// `clamped` whether the digits went beyond the range.
+struct ValueText {
+  int32_t value;
+  std::size_t end;
+  bool digits;
+  bool clamped;
+};
+ValueText ReadValueText(std::string_view text);
+
+// The average the store keeps: `sum` over `distinct` keys, truncated toward
+// zero, clamped to the 32-bit signed range (0 for no keys).
+int32_t AverageOf(int64_t sum, std::size_t distinct);
+
+// The default an unknown key is given when the draw is `r` (0..9):
+// (1.0 - r * 0.01) * average in double precision, truncated toward zero.
+int32_t DefaultValue(int32_t average, int r);
+
 // What a load of the values file came to.
 enum class ValuesLoad {
   Loaded,

@@ -49,34 +49,21 @@ struct ReadValue {
 bool IsCSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The value as the plugin reads it (atoi, clamped to 32 bits), and whether
-// that reading is likely what the writer meant: blanks after the digits are
-// harmless, anything else there is dropped without a word.
+// The value as the plugin reads it, and whether that reading is likely what
+// the writer meant: blanks after the digits are harmless, anything else
+// there is dropped without a word.
 ReadValue ParseValue(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsCSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  constexpr int64_t kPastRange = int64_t{1} << 32;
-  int64_t magnitude = 0;
-  const std::size_t firstDigit = i;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    if (magnitude < kPastRange) magnitude = magnitude * 10 + (text[i] - '0');
-  }
-  const int64_t wide = negative ? -magnitude : magnitude;
-  const int64_t value = std::clamp<int64_t>(wide, std::numeric_limits<int32_t>::min(),
-                                            std::numeric_limits<int32_t>::max());
+  const ValueText read = ReadValueText(text);
   ValueShape shape = ValueShape::Plain;
-  if (i == firstDigit) {
+  if (!read.digits) {
     shape = ValueShape::NoDigits;
-  } else if (value != wide) {
+  } else if (read.clamped) {
     shape = ValueShape::Clamped;
-  } else if (text.find_first_not_of(" \t\r", i) != std::string_view::npos) {
+  } else if (text.find_first_not_of(" \t\r", read.end) != std::string_view::npos) {
     shape = ValueShape::Junk;
   }
-  return {static_cast<int32_t>(value), shape};
+  return {read.value, shape};
 }
 
 // A text from the file, fit to show: quoted, bytes outside printable ASCII
@@ -153,18 +140,12 @@ bool ReadRecords(const std::string& path, std::vector<Record>& records, bool& by
   return !in.bad();
 }
 
-int32_t PluginAverage(int64_t sum, std::size_t distinct) {
-  if (distinct == 0) return 0;
-  return static_cast<int32_t>(std::clamp<int64_t>(sum / static_cast<int64_t>(distinct),
-                                                  std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
-
 // What unknown players are given with this average: the plugin draws
-// 91..100 % of it, in double precision, truncated.
+// 91..100 % of it.
 std::string DefaultRange(int32_t average) {
-  const auto low = static_cast<int32_t>((1.0 - 9 * 0.01) * average);
-  return std::to_string(std::min(low, average)) + " to " + std::to_string(std::max(low, average));
+  const int32_t low = DefaultValue(average, 9);
+  const int32_t high = DefaultValue(average, 0);
+  return std::to_string(std::min(low, high)) + " to " + std::to_string(std::max(low, high));
 }
 
 bool IsNoPlayerId(std::string_view id) {
@@ -209,7 +190,7 @@ class Checker {
       if (added) keys_.emplace_back();
       keys_[slot->second].records.push_back(i);
     }
-    average_ = PluginAverage(sum_, keys_.size());
+    average_ = AverageOf(sum_, keys_.size());
   }
 
   int64_t Sum() const { return sum_; }
@@ -401,7 +382,7 @@ class Checker {
     const bool one = lines.size() == 1;
     std::string effect = "without " + LineList(lines);
     if (keysLeft > 0 && sumLeft != 0) {
-      const int32_t averageLeft = PluginAverage(sumLeft, keysLeft);
+      const int32_t averageLeft = AverageOf(sumLeft, keysLeft);
       effect += " the average would be " + std::to_string(averageLeft) +
                 " and unknown players would be given " + DefaultRange(averageLeft);
     } else {
