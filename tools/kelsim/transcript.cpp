@@ -62,6 +62,7 @@ const char* KindOf(Event::Kind kind) {
 void Emit(const JsonObject& object) {
   const std::string line = object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
   std::printf("%s\n", line.c_str());
+  (void)std::fflush(stdout);  // a script reading a live session gets each line as it happens
 }
 
 JsonObject Head(float time, const char* kind) {
