@@ -179,7 +179,15 @@ void KillTally::PairTable::Scale(double factor) {
 
 KillTally::KillTally(double halfLifeDays)
     : halfLifeSeconds_(halfLifeDays * 86400.0),
-      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {}
+      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {
+  if (halfLifeSeconds_ > 0) {
+    decayWithinBlock_.resize(kDecayBlock);
+    for (int64_t age = 0; age < kDecayBlock; ++age) {
+      decayWithinBlock_[static_cast<std::size_t>(age)] =
+          std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
+    }
+  }
+}
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
@@ -218,27 +226,27 @@ void KillTally::Rescale(double factor) {
 
 double KillTally::WeightAt(int64_t time) {
   if (halfLifeSeconds_ <= 0) return 1.0;
-  const int64_t lead = lead_;
   if (!haveTime_) {
     haveTime_ = true;
-    reference_ = time + lead;
+    reference_ = time + lead_;
     newest_ = time;
-    cachedTime_ = time;
-    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
   }
   if (time > reference_) {
-    const int64_t next = time + lead;
+    const int64_t next = time + lead_;
     Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
     reference_ = next;
-    cachedTime_ = time;
-    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
   }
   newest_ = std::max(newest_, time);
-  if (time != cachedTime_) {
-    cachedTime_ = time;
-    cachedWeight_ = std::exp2(static_cast<double>(time - reference_) / halfLifeSeconds_);
+  return Decay(reference_ - time);
+}
+
+double KillTally::Decay(int64_t age) {
+  const int64_t block = age / kDecayBlock;
+  if (block != decayBlock_) {
+    decayBlock_ = block;
+    blockDecay_ = std::exp2(-static_cast<double>(block * kDecayBlock) / halfLifeSeconds_);
   }
-  return cachedWeight_;
+  return blockDecay_ * decayWithinBlock_[static_cast<std::size_t>(age % kDecayBlock)];
 }
 
 KillVerdict KillTally::Add(const KillLine& kill) {

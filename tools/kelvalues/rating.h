@@ -63,6 +63,7 @@ class KillTally {
   int64_t IndexOf(std::string_view writtenId);
   int64_t IndexOfText(std::string_view writtenId);
   double WeightAt(int64_t time);
+  double Decay(int64_t age);
   void Rescale(double factor);
   // The factor that brings the weights to "the newest kill counts 1".
   double FinalFactor() const;
@@ -175,8 +176,15 @@ class KillTally {
   bool haveTime_ = false;
   int64_t reference_ = 0;
   int64_t newest_ = 0;
-  int64_t cachedTime_ = 0;
-  double cachedWeight_ = 1;
+  // 2^(-age / half-life) for ages within one block of kDecayBlock seconds
+  // from a table, times the block's own weight, worked out again only when
+  // the block changes: kills come mostly in order of time, and one exp2 for
+  // each second of log with a kill cost more than reading its line.  The
+  // product may differ from the exact power in its last bit.
+  static constexpr int64_t kDecayBlock = 4096;
+  std::vector<double> decayWithinBlock_;
+  int64_t decayBlock_ = -1;
+  double blockDecay_ = 1;
 };
 
 struct Fit {
