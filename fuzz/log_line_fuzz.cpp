@@ -3,6 +3,8 @@
 // line skip the date its predecessor already read, never changes what a
 // line is.  A kill's ids and teams are parts of its line (any text: only a
 // Steam id is counted, which the tally checks), and only kills are counted.
+// Where the processor has AVX-512, the wide and the portable way of finding
+// a line's marks read every line alike.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -28,8 +30,18 @@ void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
   const LineKind kind = kelvalues::ReadLogLine(text, remembered, &memo);
   KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, fresh, nullptr),
                  "the frame memo changed what the line is: " + kel_fuzz::Shown(std::string(text)));
+  // Both ways of finding a line's marks, where the processor has both.
+  kelvalues::KillLine portable;
+  const bool wide = kelvalues::SetWideMarkFinding(false);
+  KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, portable, nullptr),
+                 "the two ways of finding marks disagree: " + kel_fuzz::Shown(std::string(text)));
+  kelvalues::SetWideMarkFinding(wide);
   if (kind == LineKind::Kill) {
     KEL_FUZZ_CHECK(remembered.time == fresh.time, "the frame memo changed the kill's time");
+    KEL_FUZZ_CHECK(portable.killerId == fresh.killerId && portable.victimId == fresh.victimId &&
+                       portable.killerTeam == fresh.killerTeam &&
+                       portable.victimTeam == fresh.victimTeam,
+                   "the two ways of finding marks take different parts");
     for (std::string_view part :
          {fresh.killerId, fresh.killerTeam, fresh.victimId, fresh.victimTeam}) {
       KEL_FUZZ_CHECK(Inside(part, line), "a kill's part lies outside its line");

@@ -5,6 +5,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && !defined(KELVALUES_PORTABLE_ONLY)
+#include <immintrin.h>
+#define KELVALUES_AVX512 1
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -170,6 +174,14 @@ struct Marks {
 
 bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
 
+// Notes the bytes beyond ASCII of a block of 64 at `offset`, bit b of
+// `highs` standing for the byte at `offset` + b.
+void NoteHighs(uint64_t highs, std::size_t offset, Marks& marks) {
+  if (highs == 0) return;
+  marks.firstHigh = std::min(marks.firstHigh, offset + __builtin_ctzll(highs));
+  marks.lastHigh = offset + 63 - __builtin_clzll(highs);
+}
+
 #if defined(__SSE2__)
 // For each byte value, the positions of its set bits (lowest first, the
 // rest of the eight places 0) and how many there are.
@@ -237,10 +249,71 @@ void ClassifyBlock(const char* bytes, uint64_t& found, uint64_t& highs) {
 }
 #endif
 
+#if defined(KELVALUES_AVX512)
+// FindMarks where the processor has AVX-512 with VBMI2: a block's bytes are
+// compared at once, and the positions of its marks gathered in one
+// instruction.  Loads are masked at the event's end, so no byte beyond it
+// is read and no block is read twice.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx512(
+    std::string_view event, Marks& marks) {
+  const char* const start = event.data();
+  const std::size_t size = event.size();
+  const __m512i quote = _mm512_set1_epi8('"');
+  const __m512i less = _mm512_set1_epi8('<');
+  const __m512i greater = _mm512_set1_epi8('>');
+  alignas(64) static constexpr uint8_t kPlaces[64] = {
+      0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+      22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+      44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+  const __m512i places = _mm512_load_si512(kPlaces);
+  for (std::size_t k = 0; k < size; k += 64) {
+    const __mmask64 inside = size - k >= 64 ? ~__mmask64{0} : (__mmask64{1} << (size - k)) - 1;
+    const __m512i bytes = _mm512_maskz_loadu_epi8(inside, start + k);
+    const __mmask64 found = _mm512_cmpeq_epi8_mask(bytes, quote) |
+                            _mm512_cmpeq_epi8_mask(bytes, less) |
+                            _mm512_cmpeq_epi8_mask(bytes, greater);
+    NoteHighs(_mm512_movepi8_mask(bytes), k, marks);
+    if (found == 0) continue;
+    const int held = __builtin_popcountll(found);
+    // Only the first 32 positions are written (into the blind places):
+    // with more, the count overflows, and the positions up to the cap are
+    // among them.  They go through memory to be widened, as GCC 12 warns
+    // of its own intrinsics that take half a register.
+    alignas(64) uint8_t gathered[64];
+    _mm512_store_si512(gathered, _mm512_maskz_compress_epi8(found, places));
+    const __m512i positions =
+        _mm512_cvtepu8_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(gathered)));
+    _mm512_storeu_si512(marks.at + marks.count,
+                        _mm512_add_epi16(positions, _mm512_set1_epi16(static_cast<short>(k))));
+    if (marks.count + held > Marks::kMaxMarks) {
+      marks.count = Marks::kMaxMarks;
+      return;
+    }
+    marks.count += held;
+  }
+}
+
+// Asked while globals are set up, perhaps before the compiler's runtime has
+// looked at the processor itself: hence the explicit init.
+bool HasAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi2");
+}
+
+bool wideMarkFinding = HasAvx512();
+#endif
+
 // Finds the marks of `event`, 64 bytes at a time where the processor has
 // SSE2 (every x86-64 does) and the event is that long, a byte at a time
 // otherwise.
 void FindMarks(std::string_view event, Marks& marks) {
+#if defined(KELVALUES_AVX512)
+  if (wideMarkFinding) {
+    FindMarksAvx512(event, marks);
+    return;
+  }
+#endif
   const char* const start = event.data();
   const std::size_t size = event.size();
 #if defined(__SSE2__)
@@ -257,11 +330,7 @@ void FindMarks(std::string_view event, Marks& marks) {
       uint64_t found = 0;
       uint64_t highs = 0;
       ClassifyBlock(start + k, found, highs);
-      highs &= fresh;
-      if (highs != 0) {
-        marks.firstHigh = std::min(marks.firstHigh, k + __builtin_ctzll(highs));
-        marks.lastHigh = k + 63 - __builtin_clzll(highs);
-      }
+      NoteHighs(highs & fresh, k, marks);
       if (!AddBlockMarks(found & fresh, static_cast<uint16_t>(k), marks)) break;
     }
     return;
@@ -344,6 +413,15 @@ bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
 
 }  // namespace
 
+bool SetWideMarkFinding([[maybe_unused]] bool wanted) {
+#if defined(KELVALUES_AVX512)
+  wideMarkFinding = wanted && HasAvx512();
+  return wideMarkFinding;
+#else
+  return false;
+#endif
+}
+
 namespace {
 
 // The length of the UTF-8 sequence at `k` (2 to 4), or 0 when no valid
@@ -396,13 +474,17 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo) {
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo, bool* quickly) {
+  if (quickly) *quickly = false;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return LineKind::Blank;
   if (!ReadFrame(line, kill.time, memo)) return LineKind::Malformed;
   const std::string_view event = line.substr(kFrameBytes);
   LineKind kind;
-  if (ReadQuickly(event, kill, kind)) return kind;
+  if (ReadQuickly(event, kill, kind)) {
+    if (quickly) *quickly = true;
+    return kind;
+  }
   const std::size_t killedAt = event.find(kKilled);
   if (killedAt == std::string_view::npos) {
     return event.find(kCommittedSuicide) != std::string_view::npos ? LineKind::Suicide

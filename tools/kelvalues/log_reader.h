@@ -50,7 +50,17 @@ struct FrameMemo {
 // LineKind::Kill `kill` is filled (ids as written, any form; teams as
 // written, possibly empty); otherwise it is left in an unspecified state.
 // `memo`, when given, carries the frame from one line to the next.
-LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr);
+// `quickly`, when given, is set to whether the line was read the quick way,
+// from where its marks stand, as lines written by servers are, rather than
+// the careful way, which finds the same.
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr,
+                     bool* quickly = nullptr);
+
+// Where the processor has AVX-512 with VBMI2, the marks of a line ('"', '<'
+// and '>', by which it is taken apart) are found with it, 64 bytes and one
+// gathering instruction at a time; elsewhere, or when not `wanted`, with
+// SSE2, which finds the same.  Returns whether the wide way is taken now.
+bool SetWideMarkFinding(bool wanted);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
