@@ -167,6 +167,11 @@ struct Marks {
   // whatever the byte holds: up to 63 places past the count.
   static constexpr int kBlindWrites = 64;
   uint16_t at[kMaxMarks + kBlindWrites];
+  // The mark at each position, where the way of finding them gathers them
+  // too (the wide way does so in one instruction, the others would need a
+  // load for each, no cheaper than looking at the line where it is needed).
+  char kind[kMaxMarks + kBlindWrites];
+  bool kindsKnown = false;
   int count = 0;
   std::size_t firstHigh = SIZE_MAX;  // the first byte beyond ASCII, if any
   std::size_t lastHigh = 0;          // the last one
@@ -266,6 +271,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx
       22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
       44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
   const __m512i places = _mm512_load_si512(kPlaces);
+  marks.kindsKnown = true;
   for (std::size_t k = 0; k < size; k += 64) {
     const __mmask64 inside = size - k >= 64 ? ~__mmask64{0} : (__mmask64{1} << (size - k)) - 1;
     const __m512i bytes = _mm512_maskz_loadu_epi8(inside, start + k);
@@ -285,6 +291,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx
         _mm512_cvtepu8_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(gathered)));
     _mm512_storeu_si512(marks.at + marks.count,
                         _mm512_add_epi16(positions, _mm512_set1_epi16(static_cast<short>(k))));
+    _mm512_storeu_si512(marks.kind + marks.count, _mm512_maskz_compress_epi8(found, bytes));
     if (marks.count + held > Marks::kMaxMarks) {
       marks.count = Marks::kMaxMarks;
       return;
@@ -358,9 +365,11 @@ bool TakePlayer(std::string_view event, const Marks& marks, int first, std::stri
                 std::string_view& team) {
   const uint16_t* m = marks.at + first;
   const char* e = event.data();
-  if (e[m[0]] != '"' || e[m[1]] != '<' || e[m[2]] != '>' || e[m[3]] != '<' || e[m[4]] != '>' ||
-      e[m[5]] != '<' || e[m[6]] != '>' || e[m[7]] != '"' || m[3] != m[2] + 1 || m[5] != m[4] + 1 ||
-      m[7] != m[6] + 1) {
+  const bool marksRight = marks.kindsKnown ? std::memcmp(marks.kind + first, "\"<><><>\"", 8) == 0
+                                           : e[m[0]] == '"' && e[m[1]] == '<' && e[m[2]] == '>' &&
+                                                 e[m[3]] == '<' && e[m[4]] == '>' &&
+                                                 e[m[5]] == '<' && e[m[6]] == '>' && e[m[7]] == '"';
+  if (!marksRight || m[3] != m[2] + 1 || m[5] != m[4] + 1 || m[7] != m[6] + 1) {
     return false;
   }
   uint32_t digits = m[1] + 1;
