@@ -296,11 +296,28 @@ struct Meetings {
   std::vector<double> kills;
 };
 
+// The order of `directed` by one side of each pair (`side` of the pair:
+// first the killer, second the victim), ties in their order in `directed`:
+// a counting sort, as the sides are player indexes below `players`.
+template <typename Side>
+std::vector<uint32_t> OrderBy(
+    const std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>>& directed,
+    std::size_t players, Side side) {
+  std::vector<uint32_t> start(players + 1, 0);
+  for (const auto& entry : directed) ++start[side(entry.first) + 1];
+  for (std::size_t i = 0; i < players; ++i) start[i + 1] += start[i];
+  std::vector<uint32_t> order(directed.size());
+  for (uint32_t k = 0; k < directed.size(); ++k) order[start[side(directed[k].first)]++] = k;
+  return order;
+}
+
 Meetings MeetingsOf(const KillTally& tally) {
   // Each pair's kills both ways, under both players, in a fixed order (the
   // table's own depends on its history), so that the same kills give the
-  // same sums and the same fit: filed by player first, then each player's
-  // run sorted by opponent, which costs far less than sorting them all.
+  // same sums and the same fit.  A player's run is filed in two halves,
+  // each already in order of opponent: his kills, taken in order of
+  // victim, then his deaths, in order of killer; the halves are merged,
+  // and a pair who killed each other meets once, with the sum of both.
   const std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> directed = tally.PairKills();
   const std::size_t count = tally.Players().size();
   std::vector<std::size_t> start(count + 1, 0);
@@ -311,23 +328,34 @@ Meetings MeetingsOf(const KillTally& tally) {
   for (std::size_t i = 0; i < count; ++i) start[i + 1] += start[i];
   std::vector<std::pair<uint32_t, double>> runs(2 * directed.size());
   std::vector<std::size_t> next(start.begin(), start.end() - 1);
-  for (const auto& [players, kills] : directed) {
+  for (const uint32_t k : OrderBy(directed, count, [](auto pair) { return pair.second; })) {
+    const auto& [players, kills] = directed[k];
     runs[next[players.first]++] = {players.second, kills};
+  }
+  std::vector<std::size_t> deathsStart = next;
+  for (const uint32_t k : OrderBy(directed, count, [](auto pair) { return pair.first; })) {
+    const auto& [players, kills] = directed[k];
     runs[next[players.second]++] = {players.first, kills};
   }
   Meetings m;
   m.first.assign(count + 1, 0);
+  m.opponent.reserve(runs.size());
+  m.kills.reserve(runs.size());
   for (std::size_t i = 0; i < count; ++i) {
-    const auto end = runs.begin() + static_cast<std::ptrdiff_t>(start[i + 1]);
-    std::sort(runs.begin() + static_cast<std::ptrdiff_t>(start[i]), end);
-    // A pair meets at most twice here (each way once); a sum of two is the
-    // same in either order.
-    for (auto k = runs.begin() + static_cast<std::ptrdiff_t>(start[i]); k != end;) {
-      const uint32_t opponent = k->first;
-      double sum = 0;
-      for (; k != end && k->first == opponent; ++k) sum += k->second;
-      m.opponent.push_back(opponent);
-      m.kills.push_back(sum);
+    std::size_t kill = start[i];
+    std::size_t death = deathsStart[i];
+    const std::size_t killsEnd = deathsStart[i];
+    const std::size_t deathsEnd = start[i + 1];
+    while (kill < killsEnd || death < deathsEnd) {
+      const bool fromKills =
+          death == deathsEnd || (kill < killsEnd && runs[kill].first <= runs[death].first);
+      const auto [opponent, kills] = fromKills ? runs[kill++] : runs[death++];
+      if (m.opponent.size() > m.first[i] && m.opponent.back() == opponent) {
+        m.kills.back() += kills;
+      } else {
+        m.opponent.push_back(opponent);
+        m.kills.push_back(kills);
+      }
     }
     m.first[i + 1] = m.opponent.size();
   }
