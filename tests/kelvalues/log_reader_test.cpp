@@ -112,6 +112,10 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
            std::string(31, 'M') + "<2><STEAM_0:0:22><alien1team>\" with \"" + std::string(40, 'w') +
            "\"",
        "counted", "STEAM_0:1:1234567890"},
+      {"a kill of over 255 bytes, more than any server writes",
+       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"" + std::string(200, 'w') +
+           "\"",
+       "counted", "STEAM_0:1:11"},
       {"a cut UTF-8 sequence at the line's end",
        "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lm\xC3\"", "badUtf8"},
       {"a user id that is no number",
@@ -125,6 +129,7 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
   // Lines unlike those servers write need the careful reading; all others
   // are read from where their marks stand, found either way.
   const std::set<std::string> careful = {"a user id of -1 and marks in the weapon",
+                                         "a kill of over 255 bytes, more than any server writes",
                                          "killed by the world",
                                          "a quote in the killer's name",
                                          "a quote in the victim's name",

@@ -159,14 +159,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 // Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
-// them, and where the bytes beyond ASCII begin and end.  Positions fit 16
-// bits: longer events are never read the quick way.
+// them, and where the bytes beyond ASCII begin and end.  Positions fit a
+// byte: longer events, which servers never write for a kill (a name has at
+// most 31 bytes), are never read the quick way.
 struct Marks {
   static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
   // A block's marks are written eight positions a byte of its mask,
   // whatever the byte holds: up to 63 places past the count.
   static constexpr int kBlindWrites = 64;
-  uint16_t at[kMaxMarks + kBlindWrites];
+  uint8_t at[kMaxMarks + kBlindWrites];
   // The mark at each position, where the way of finding them gathers them
   // too (the wide way does so in one instruction, the others would need a
   // load for each, no cheaper than looking at the line where it is needed).
@@ -214,19 +215,17 @@ constexpr BitPositions kBitPositions = MakeBitPositions();
 // stops at kMaxMarks, every position below it written).  Each byte of the
 // mask is looked up and its eight places written at once, so no step waits
 // for the one before, as peeling the marks off one by one would.
-bool AddBlockMarks(uint64_t found, uint16_t base, Marks& marks) {
-  uint16_t* const out = marks.at + marks.count;
-  const __m128i zero = _mm_setzero_si128();
-  __m128i byteBase = _mm_set1_epi16(static_cast<short>(base));
-  const __m128i eight = _mm_set1_epi16(8);
+bool AddBlockMarks(uint64_t found, uint8_t base, Marks& marks) {
+  uint8_t* const out = marks.at + marks.count;
+  __m128i byteBase = _mm_set1_epi8(static_cast<char>(base));
+  const __m128i eight = _mm_set1_epi8(8);
   int held = 0;
   for (int byte = 0; byte < 8; ++byte) {
     const auto bits = static_cast<uint8_t>(found >> (8 * byte));
     const __m128i places =
         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kBitPositions.at[bits]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + held),
-                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), byteBase));
-    byteBase = _mm_add_epi16(byteBase, eight);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + held), _mm_add_epi8(places, byteBase));
+    byteBase = _mm_add_epi8(byteBase, eight);
     held += kBitPositions.count[bits];
   }
   if (marks.count + held > Marks::kMaxMarks) {
@@ -281,16 +280,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx
     NoteHighs(_mm512_movepi8_mask(bytes), k, marks);
     if (found == 0) continue;
     const int held = __builtin_popcountll(found);
-    // Only the first 32 positions are written (into the blind places):
-    // with more, the count overflows, and the positions up to the cap are
-    // among them.  They go through memory to be widened, as GCC 12 warns
-    // of its own intrinsics that take half a register.
-    alignas(64) uint8_t gathered[64];
-    _mm512_store_si512(gathered, _mm512_maskz_compress_epi8(found, places));
-    const __m512i positions =
-        _mm512_cvtepu8_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(gathered)));
+    // All 64 places are written, the block's positions first (the rest
+    // into the blind places).
     _mm512_storeu_si512(marks.at + marks.count,
-                        _mm512_add_epi16(positions, _mm512_set1_epi16(static_cast<short>(k))));
+                        _mm512_add_epi8(_mm512_maskz_compress_epi8(found, places),
+                                        _mm512_set1_epi8(static_cast<char>(k))));
     _mm512_storeu_si512(marks.kind + marks.count, _mm512_maskz_compress_epi8(found, bytes));
     if (marks.count + held > Marks::kMaxMarks) {
       marks.count = Marks::kMaxMarks;
@@ -338,7 +332,7 @@ void FindMarks(std::string_view event, Marks& marks) {
       uint64_t highs = 0;
       ClassifyBlock(start + k, found, highs);
       NoteHighs(highs & fresh, k, marks);
-      if (!AddBlockMarks(found & fresh, static_cast<uint16_t>(k), marks)) break;
+      if (!AddBlockMarks(found & fresh, static_cast<uint8_t>(k), marks)) break;
     }
     return;
   }
@@ -350,7 +344,7 @@ void FindMarks(std::string_view event, Marks& marks) {
     }
     if (!IsMark(start[k])) continue;
     if (marks.count == Marks::kMaxMarks) return;
-    marks.at[marks.count++] = static_cast<uint16_t>(k);
+    marks.at[marks.count++] = static_cast<uint8_t>(k);
   }
 }
 
@@ -363,7 +357,7 @@ constexpr std::string_view kSuicideWords = " committed suicide with ";
 // perhaps negative) and takes his id and team.
 bool TakePlayer(std::string_view event, const Marks& marks, int first, std::string_view& id,
                 std::string_view& team) {
-  const uint16_t* m = marks.at + first;
+  const uint8_t* m = marks.at + first;
   const char* e = event.data();
   const bool marksRight = marks.kindsKnown ? std::memcmp(marks.kind + first, "\"<><><>\"", 8) == 0
                                            : e[m[0]] == '"' && e[m[1]] == '<' && e[m[2]] == '>' &&
@@ -387,7 +381,7 @@ bool TakePlayer(std::string_view event, const Marks& marks, int first, std::stri
 // player by another written as servers write it.  False when the line is
 // none of these and needs the careful reading.
 bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
-  if (event.size() > UINT16_MAX) return false;
+  if (event.size() > UINT8_MAX) return false;
   Marks marks;
   FindMarks(event, marks);
   if (marks.count < 8 || marks.at[0] != 0 ||
