@@ -296,7 +296,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx
 
 // Asked while globals are set up, perhaps before the compiler's runtime has
 // looked at the processor itself: hence the explicit init.
-bool HasAvx512() {
+bool HasAvx512() noexcept {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vbmi2");
