@@ -179,15 +179,7 @@ void KillTally::PairTable::Scale(double factor) {
 
 KillTally::KillTally(double halfLifeDays)
     : halfLifeSeconds_(halfLifeDays * 86400.0),
-      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {
-  if (halfLifeSeconds_ > 0) {
-    decayWithinBlock_.resize(kDecayBlock);
-    for (int64_t age = 0; age < kDecayBlock; ++age) {
-      decayWithinBlock_[static_cast<std::size_t>(age)] =
-          std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
-    }
-  }
-}
+      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {}
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
@@ -230,6 +222,13 @@ double KillTally::WeightAt(int64_t time) {
     haveTime_ = true;
     reference_ = time + lead_;
     newest_ = time;
+    // Made with the first kill, not with the tally: a tally that never
+    // counts one (a test's, say) need not pay 4096 powers for it.
+    decayWithinBlock_.resize(kDecayBlock);
+    for (int64_t age = 0; age < kDecayBlock; ++age) {
+      decayWithinBlock_[static_cast<std::size_t>(age)] =
+          std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
+    }
   }
   if (time > reference_) {
     const int64_t next = time + lead_;
