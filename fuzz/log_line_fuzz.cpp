@@ -4,10 +4,17 @@
 // line is.  A kill's ids and teams are parts of its line (any text: only a
 // Steam id is counted, which the tally checks), and only kills are counted.
 // Where the processor has AVX-512, the wide and the portable way of finding
-// a line's marks read every line alike.
+// a line's marks read every line alike; and the bytes read as a file count
+// as their lines did one by one.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "fuzz_check.h"
@@ -32,10 +39,10 @@ void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
                  "the frame memo changed what the line is: " + kel_fuzz::Shown(std::string(text)));
   // Both ways of finding a line's marks, where the processor has both.
   kelvalues::KillLine portable;
-  const bool wide = kelvalues::SetWideMarkFinding(false);
+  kelvalues::SetWideMarkFinding(false);
   KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, portable, nullptr),
                  "the two ways of finding marks disagree: " + kel_fuzz::Shown(std::string(text)));
-  kelvalues::SetWideMarkFinding(wide);
+  kelvalues::SetWideMarkFinding(true);  // the wide way again, where there is one
   if (kind == LineKind::Kill) {
     KEL_FUZZ_CHECK(remembered.time == fresh.time, "the frame memo changed the kill's time");
     KEL_FUZZ_CHECK(portable.killerId == fresh.killerId && portable.victimId == fresh.victimId &&
@@ -55,6 +62,25 @@ void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
   KEL_FUZZ_CHECK(counts.counted == before || kind == LineKind::Kill, "a line counted as no kill");
 }
 
+// What the counts of lines of each kind say; the files read differ.
+auto Kinds(const kelvalues::LogCounts& c) {
+  return std::make_tuple(c.lines, c.counted, c.otherEvents, c.teamKills, c.suicides, c.world,
+                         c.notSteam, c.badNames, c.badUtf8, c.malformed, c.longLines);
+}
+
+// The bytes as a file, read as from-logs reads one: a piece at a time, each
+// line's end found together with its marks.
+kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size) {
+  kelvalues::KillTally tally(30);
+  kelvalues::LogCounts counts;
+  const int file = memfd_create("log", 0);
+  KEL_FUZZ_CHECK(file >= 0 && write(file, data, size) == static_cast<ssize_t>(size),
+                 "cannot make the file in memory");
+  kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts);
+  close(file);
+  return counts;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -65,11 +91,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvalues::LogCounts counts;
   const auto* bytes = reinterpret_cast<const char*>(data);
   std::size_t start = 0;
+  std::size_t longest = 0;
   while (start <= size) {
     std::size_t end = start;
     while (end < size && bytes[end] != '\n') ++end;
     CheckLine(std::vector<char>(bytes + start, bytes + end), memo, tally, counts);
+    longest = std::max(longest, end - start);
     start = end + 1;
+  }
+  // Read as a file, every line counts as it did alone, unless the file is
+  // skipped (too long) or taken for compressed.
+  const bool compressed = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
+  if (!compressed && longest <= kelvalues::kMaxLineBytes) {
+    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size)) == Kinds(counts),
+                   "a line read from a file counts otherwise than alone");
+    kelvalues::SetWideMarkFinding(false);
+    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size)) == Kinds(counts),
+                   "a line read from a file the portable way counts otherwise than alone");
+    kelvalues::SetWideMarkFinding(true);  // the wide way again, where there is one
   }
   return 0;
 }

@@ -159,13 +159,14 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 // Where '"', '<' and '>' stand in a line's event, the first kMaxMarks of
-// them, and where the bytes beyond ASCII begin and end.  Positions fit a
-// byte: longer events, which servers never write for a kill (a name has at
-// most 31 bytes), are never read the quick way.
+// them, and where the bytes beyond ASCII begin and end, counted from the
+// event's start.  Positions fit a byte: longer events, which servers never
+// write for a kill (a name has at most 31 bytes), are never read the quick
+// way.
 struct Marks {
   static constexpr int kMaxMarks = 19;  // a kill has 18; one more says it is none
-  // A block's marks are written eight positions a byte of its mask,
-  // whatever the byte holds: up to 63 places past the count.
+  // A block's marks are written whatever its mask holds: up to 64 places
+  // past the count.
   static constexpr int kBlindWrites = 64;
   uint8_t at[kMaxMarks + kBlindWrites];
   // The mark at each position, where the way of finding them gathers them
@@ -178,14 +179,33 @@ struct Marks {
   std::size_t lastHigh = 0;          // the last one
 };
 
-bool IsMark(char c) { return c == '"' || c == '<' || c == '>'; }
-
-// Notes the bytes beyond ASCII of a block of 64 at `offset`, bit b of
-// `highs` standing for the byte at `offset` + b.
+// Notes the bytes beyond ASCII of a block at the event's byte `offset`
+// (modulo 2^64: a block that begins in the frame has no bits there), bit b
+// of `highs` standing for the byte at `offset` + b.
 void NoteHighs(uint64_t highs, std::size_t offset, Marks& marks) {
   if (highs == 0) return;
   marks.firstHigh = std::min(marks.firstHigh, offset + __builtin_ctzll(highs));
   marks.lastHigh = offset + 63 - __builtin_clzll(highs);
+}
+
+constexpr std::size_t kBlock = 64;
+constexpr uint64_t kFrameBits = (uint64_t{1} << kFrameBytes) - 1;
+
+// What a block of 64 bytes holds, bit b standing for its byte b.
+struct BlockBits {
+  uint64_t lineEnds = 0;  // LF
+  uint64_t marks = 0;     // '"', '<' and '>'
+  uint64_t highs = 0;     // bytes beyond ASCII
+};
+
+// The bits of a block before its first LF (all when it has none).
+uint64_t BeforeLineEnd(uint64_t lineEnds) {
+  return lineEnds != 0 ? (lineEnds & (~lineEnds + 1)) - 1 : ~uint64_t{0};
+}
+
+// The bits of a block at byte `offset` of `size` that lie before `size`.
+uint64_t BitsBefore(std::size_t size, std::size_t offset) {
+  return size - offset < kBlock ? (uint64_t{1} << (size - offset)) - 1 : ~uint64_t{0};
 }
 
 #if defined(__SSE2__)
@@ -210,12 +230,12 @@ constexpr BitPositions MakeBitPositions() {
 
 constexpr BitPositions kBitPositions = MakeBitPositions();
 
-// Adds the marks of one block, bit b of `found` standing for the byte at
-// `base` + b; false when the marks are more than kMaxMarks (the count then
-// stops at kMaxMarks, every position below it written).  Each byte of the
-// mask is looked up and its eight places written at once, so no step waits
-// for the one before, as peeling the marks off one by one would.
-bool AddBlockMarks(uint64_t found, uint8_t base, Marks& marks) {
+// Adds the marks of one block, bit b of `found` standing for the event's
+// byte `base` + b (modulo 256, as positions are kept); the count stops at
+// kMaxMarks, every position below it written.  Each byte of the mask is
+// looked up and its eight places written at once, so no step waits for the
+// one before, as peeling the marks off one by one would.
+void AddBlockMarks(uint64_t found, uint8_t base, Marks& marks) {
   uint8_t* const out = marks.at + marks.count;
   __m128i byteBase = _mm_set1_epi8(static_cast<char>(base));
   const __m128i eight = _mm_set1_epi8(8);
@@ -228,40 +248,95 @@ bool AddBlockMarks(uint64_t found, uint8_t base, Marks& marks) {
     byteBase = _mm_add_epi8(byteBase, eight);
     held += kBitPositions.count[bits];
   }
-  if (marks.count + held > Marks::kMaxMarks) {
-    marks.count = Marks::kMaxMarks;
-    return false;
-  }
-  marks.count += held;
-  return true;
+  marks.count = std::min(marks.count + held, Marks::kMaxMarks);
 }
 
-// The marks and the bytes beyond ASCII among the 64 bytes at `bytes`.
-void ClassifyBlock(const char* bytes, uint64_t& found, uint64_t& highs) {
+// The LFs among the first 32 bytes at `bytes`.
+uint64_t LineEndsIn32(const char* bytes) {
+  const __m128i lineEnd = _mm_set1_epi8('\n');
+  auto ends = [&](std::size_t part) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+    return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lineEnd)))};
+  };
+  return ends(0) | ends(1) << 16;
+}
+
+BlockBits ClassifyBlock(const char* bytes) {
+  const __m128i lineEnd = _mm_set1_epi8('\n');
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i less = _mm_set1_epi8('<');
   const __m128i greater = _mm_set1_epi8('>');
-  found = 0;
-  highs = 0;
+  BlockBits bits;
   for (std::size_t part = 0; part < 4; ++part) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
     const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, less)),
                                    _mm_cmpeq_epi8(b, greater));
-    found |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(m))} << (16 * part);
-    highs |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(b))} << (16 * part);
+    auto mask = [part](int bits16) {
+      return uint64_t{static_cast<uint16_t>(bits16)} << (16 * part);
+    };
+    bits.lineEnds |= mask(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lineEnd)));
+    bits.marks |= mask(_mm_movemask_epi8(m));
+    bits.highs |= mask(_mm_movemask_epi8(b));
   }
+  return bits;
+}
+#else
+uint64_t LineEndsIn32(const char* bytes) {
+  uint64_t ends = 0;
+  for (std::size_t k = 0; k < 32; ++k) ends |= uint64_t{bytes[k] == '\n'} << k;
+  return ends;
+}
+
+void AddBlockMarks(uint64_t found, uint8_t base, Marks& marks) {
+  for (; found != 0 && marks.count < Marks::kMaxMarks; found &= found - 1) {
+    marks.at[marks.count++] = static_cast<uint8_t>(base + __builtin_ctzll(found));
+  }
+}
+
+BlockBits ClassifyBlock(const char* bytes) {
+  BlockBits bits;
+  for (std::size_t k = 0; k < kBlock; ++k) {
+    const char c = bytes[k];
+    const uint64_t bit = uint64_t{1} << k;
+    if (c == '\n') bits.lineEnds |= bit;
+    if (c == '"' || c == '<' || c == '>') bits.marks |= bit;
+    if (static_cast<unsigned char>(c) >= 0x80) bits.highs |= bit;
+  }
+  return bits;
 }
 #endif
 
+// Finds the line that begins at `at`: returns its LF, the first before
+// `stop`, or null when there is none; and finds the marks and the bytes
+// beyond ASCII of its event (all of [at, stop) when it has no LF there).
+// The frame is only looked at for an LF, which ends a line too short to
+// hold an event; the event is then looked at from its first byte, so that
+// a line of up to 153 bytes takes two blocks.  Whole blocks are loaded: up
+// to 63 bytes beyond `stop` must be readable; they are never used.
+const char* FindLinePortably(const char* at, const char* stop, Marks& marks) {
+  const auto size = static_cast<std::size_t>(stop - at);
+  const uint64_t inFrame = LineEndsIn32(at) & BitsBefore(size, 0) & kFrameBits;
+  if (inFrame != 0) return at + __builtin_ctzll(inFrame);
+  for (std::size_t k = kFrameBytes; k < size; k += kBlock) {
+    const BlockBits bits = ClassifyBlock(at + k);
+    const uint64_t ends = bits.lineEnds & BitsBefore(size, k);
+    const uint64_t event = BeforeLineEnd(ends) & BitsBefore(size, k);
+    NoteHighs(bits.highs & event, k - kFrameBytes, marks);
+    if (marks.count < Marks::kMaxMarks) {
+      AddBlockMarks(bits.marks & event, static_cast<uint8_t>(k - kFrameBytes), marks);
+    }
+    if (ends != 0) return at + k + __builtin_ctzll(ends);
+  }
+  return nullptr;
+}
+
 #if defined(KELVALUES_AVX512)
-// FindMarks where the processor has AVX-512 with VBMI2: a block's bytes are
-// compared at once, and the positions of its marks gathered in one
-// instruction.  Loads are masked at the event's end, so no byte beyond it
-// is read and no block is read twice.
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx512(
-    std::string_view event, Marks& marks) {
-  const char* const start = event.data();
-  const std::size_t size = event.size();
+// FindLinePortably where the processor has AVX-512 with VBMI2: a block's
+// bytes are compared at once, and the positions of its marks, and the marks
+// themselves, gathered in one instruction each.  Loads are masked at `stop`.
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) const char* FindLineAvx512(
+    const char* at, const char* stop, Marks& marks) {
+  const __m512i lineEnd = _mm512_set1_epi8('\n');
   const __m512i quote = _mm512_set1_epi8('"');
   const __m512i less = _mm512_set1_epi8('<');
   const __m512i greater = _mm512_set1_epi8('>');
@@ -271,27 +346,32 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) void FindMarksAvx
       44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
   const __m512i places = _mm512_load_si512(kPlaces);
   marks.kindsKnown = true;
-  for (std::size_t k = 0; k < size; k += 64) {
-    const __mmask64 inside = size - k >= 64 ? ~__mmask64{0} : (__mmask64{1} << (size - k)) - 1;
-    const __m512i bytes = _mm512_maskz_loadu_epi8(inside, start + k);
-    const __mmask64 found = _mm512_cmpeq_epi8_mask(bytes, quote) |
-                            _mm512_cmpeq_epi8_mask(bytes, less) |
-                            _mm512_cmpeq_epi8_mask(bytes, greater);
-    NoteHighs(_mm512_movepi8_mask(bytes), k, marks);
-    if (found == 0) continue;
-    const int held = __builtin_popcountll(found);
-    // All 64 places are written, the block's positions first (the rest
-    // into the blind places).
-    _mm512_storeu_si512(marks.at + marks.count,
-                        _mm512_add_epi8(_mm512_maskz_compress_epi8(found, places),
-                                        _mm512_set1_epi8(static_cast<char>(k))));
-    _mm512_storeu_si512(marks.kind + marks.count, _mm512_maskz_compress_epi8(found, bytes));
-    if (marks.count + held > Marks::kMaxMarks) {
-      marks.count = Marks::kMaxMarks;
-      return;
+  const auto size = static_cast<std::size_t>(stop - at);
+  const uint64_t inFrame = _mm512_cmpeq_epi8_mask(
+      _mm512_maskz_loadu_epi8(BitsBefore(size, 0) & kFrameBits, at), lineEnd);
+  if (inFrame != 0) return at + __builtin_ctzll(inFrame);
+  for (std::size_t k = kFrameBytes; k < size; k += kBlock) {
+    const __mmask64 inside = BitsBefore(size, k);
+    const __m512i bytes = _mm512_maskz_loadu_epi8(inside, at + k);
+    const uint64_t ends = _mm512_cmpeq_epi8_mask(bytes, lineEnd);
+    const uint64_t event = BeforeLineEnd(ends);
+    NoteHighs(_mm512_movepi8_mask(bytes) & event, k - kFrameBytes, marks);
+    const uint64_t found =
+        (_mm512_cmpeq_epi8_mask(bytes, quote) | _mm512_cmpeq_epi8_mask(bytes, less) |
+         _mm512_cmpeq_epi8_mask(bytes, greater)) &
+        event;
+    if (found != 0 && marks.count < Marks::kMaxMarks) {
+      // All 64 places are written, the block's marks first (the rest into
+      // the blind places).
+      _mm512_storeu_si512(marks.at + marks.count,
+                          _mm512_add_epi8(_mm512_maskz_compress_epi8(found, places),
+                                          _mm512_set1_epi8(static_cast<char>(k - kFrameBytes))));
+      _mm512_storeu_si512(marks.kind + marks.count, _mm512_maskz_compress_epi8(found, bytes));
+      marks.count = std::min(marks.count + __builtin_popcountll(found), Marks::kMaxMarks);
     }
-    marks.count += held;
+    if (ends != 0) return at + k + __builtin_ctzll(ends);
   }
+  return nullptr;
 }
 
 // Asked while globals are set up, perhaps before the compiler's runtime has
@@ -305,47 +385,11 @@ bool HasAvx512() noexcept {
 bool wideMarkFinding = HasAvx512();
 #endif
 
-// Finds the marks of `event`, 64 bytes at a time where the processor has
-// SSE2 (every x86-64 does) and the event is that long, a byte at a time
-// otherwise.
-void FindMarks(std::string_view event, Marks& marks) {
+const char* FindLine(const char* at, const char* stop, Marks& marks) {
 #if defined(KELVALUES_AVX512)
-  if (wideMarkFinding) {
-    FindMarksAvx512(event, marks);
-    return;
-  }
+  if (wideMarkFinding) return FindLineAvx512(at, stop, marks);
 #endif
-  const char* const start = event.data();
-  const std::size_t size = event.size();
-#if defined(__SSE2__)
-  constexpr std::size_t kBlock = 64;
-  if (size >= kBlock) {
-    // Whole blocks, then the last 64 bytes, of which those already seen are
-    // masked off (no byte beyond the event is read).
-    for (std::size_t k = 0; k < size; k += kBlock) {
-      uint64_t fresh = ~uint64_t{0};
-      if (k + kBlock > size) {
-        fresh <<= k - (size - kBlock);
-        k = size - kBlock;
-      }
-      uint64_t found = 0;
-      uint64_t highs = 0;
-      ClassifyBlock(start + k, found, highs);
-      NoteHighs(highs & fresh, k, marks);
-      if (!AddBlockMarks(found & fresh, static_cast<uint8_t>(k), marks)) break;
-    }
-    return;
-  }
-#endif
-  for (std::size_t k = 0; k < size; ++k) {
-    if (static_cast<unsigned char>(start[k]) >= 0x80) {
-      marks.firstHigh = std::min(marks.firstHigh, k);
-      marks.lastHigh = k;
-    }
-    if (!IsMark(start[k])) continue;
-    if (marks.count == Marks::kMaxMarks) return;
-    marks.at[marks.count++] = static_cast<uint8_t>(k);
-  }
+  return FindLinePortably(at, stop, marks);
 }
 
 // Whether the `count` bytes at `at` in `text` are all digits: eight at a
@@ -395,13 +439,12 @@ bool TakePlayer(std::string_view event, const Marks& marks, int first, std::stri
   return true;
 }
 
-// The common lines read the quick way: a player's event, and a kill of one
-// player by another written as servers write it.  False when the line is
-// none of these and needs the careful reading.
-bool ReadQuickly(std::string_view event, KillLine& kill, LineKind& kind) {
+// The common lines read the quick way, from the marks of their event: a
+// player's event, and a kill of one player by another written as servers
+// write it.  False when the line is none of these and needs the careful
+// reading.
+bool ReadQuickly(std::string_view event, const Marks& marks, KillLine& kill, LineKind& kind) {
   if (event.size() > UINT8_MAX) return false;
-  Marks marks;
-  FindMarks(event, marks);
   if (marks.count < 8 || marks.at[0] != 0 ||
       !TakePlayer(event, marks, 0, kill.killerId, kill.killerTeam)) {
     return false;
@@ -495,14 +538,18 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo, bool* quickly) {
+namespace {
+
+// ReadLogLine for a line whose event's marks are found.
+LineKind ReadMarkedLine(std::string_view line, const Marks& marks, KillLine& kill, FrameMemo* memo,
+                        bool* quickly) {
   if (quickly) *quickly = false;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return LineKind::Blank;
   if (!ReadFrame(line, kill.time, memo)) return LineKind::Malformed;
   const std::string_view event = line.substr(kFrameBytes);
   LineKind kind;
-  if (ReadQuickly(event, kill, kind)) {
+  if (ReadQuickly(event, marks, kill, kind)) {
     if (quickly) *quickly = true;
     return kind;
   }
@@ -515,9 +562,42 @@ LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo, boo
   return ReadKill(event, killedAt, kill);
 }
 
+void Count(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& counts);
+
+}  // namespace
+
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo, bool* quickly) {
+  // The marks are found as in a file: in a copy with room for the whole
+  // blocks loaded, the parts of `kill` then pointed back into `line`.
+  std::vector<char> padded(line.size() + kBlock);
+  std::copy(line.begin(), line.end(), padded.begin());
+  Marks marks;
+  FindLine(padded.data(), padded.data() + line.size(), marks);
+  const LineKind kind =
+      ReadMarkedLine(std::string_view(padded.data(), line.size()), marks, kill, memo, quickly);
+  if (kind == LineKind::Kill) {
+    for (std::string_view* part :
+         {&kill.killerId, &kill.killerTeam, &kill.victimId, &kill.victimTeam}) {
+      *part = line.substr(static_cast<std::size_t>(part->data() - padded.data()), part->size());
+    }
+  }
+  return kind;
+}
+
 void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
   KillLine kill;
-  const LineKind kind = ReadLogLine(line, kill, memo);
+  Count(ReadLogLine(line, kill, memo), kill, tally, counts);
+}
+
+namespace {
+
+void TallyMarkedLine(std::string_view line, const Marks& marks, KillTally& tally, LogCounts& counts,
+                     FrameMemo* memo) {
+  KillLine kill;
+  Count(ReadMarkedLine(line, marks, kill, memo, nullptr), kill, tally, counts);
+}
+
+void Count(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& counts) {
   if (kind != LineKind::Blank) ++counts.lines;
   switch (kind) {
     case LineKind::Kill:
@@ -558,8 +638,6 @@ void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, Frame
       break;
   }
 }
-
-namespace {
 
 bool IsLogName(const std::filesystem::path& path) {
   const std::string name = path.filename().string();
@@ -626,6 +704,45 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
   return true;
 }
 
+namespace {
+
+// Reads the lines of a piece of a file, [at, end), that an LF ends into
+// `tally` and `counts`, and returns where the rest begins: the start of a
+// line the piece's end cut, at most kMaxLineBytes long.  `skipping` says whether the piece begins
+// inside a line too long to read, and is left saying whether the next one does.  Up to 63 bytes
+// beyond `end` must be readable.
+const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCounts& counts,
+                       FrameMemo& memo, bool& skipping) {
+  while (at < end) {
+    if (skipping) {
+      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
+      if (!lf) break;
+      skipping = false;
+      at = lf + 1;
+      continue;
+    }
+    // A line's LF is looked for only as far as the longest line read.
+    const char* const stop =
+        static_cast<std::size_t>(end - at) > kMaxLineBytes ? at + kMaxLineBytes + 1 : end;
+    Marks marks;
+    const char* const lf = FindLine(at, stop, marks);
+    if (lf) {
+      TallyMarkedLine(std::string_view(at, static_cast<std::size_t>(lf - at)), marks, tally, counts,
+                      &memo);
+      at = lf + 1;
+    } else if (stop < end) {
+      ++counts.longLines;
+      skipping = true;
+      at = stop;
+    } else {
+      break;  // cut by the piece's end
+    }
+  }
+  return at;
+}
+
+}  // namespace
+
 void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
   ++counts.files;
   struct Closer {
@@ -638,43 +755,27 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
   }
   constexpr unsigned kPiece = 1u << 20;
   gzbuffer(file.get(), 1u << 18);
-  // The piece read, after what was left of a line the previous piece cut.
-  std::vector<char> buffer(kPiece + kMaxLineBytes);
+  // The piece read, after what was left of a line the previous piece cut,
+  // and room for the whole blocks FindLine loads beyond it (zeroed after
+  // each read; the rest is not cleared beforehand, as a small file would
+  // pay for a megabyte it never touches).
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece + kMaxLineBytes + kBlock);
   std::size_t kept = 0;  // bytes of a cut line at the buffer's start
   FrameMemo memo;
   bool skipping = false;  // inside a line too long to read, until its LF
   bool failed = false;
   for (;;) {
-    const int got = gzread(file.get(), buffer.data() + kept, kPiece);
+    const int got = gzread(file.get(), buffer.get() + kept, kPiece);
     if (got < 0) {
       failed = true;
       break;
     }
     if (got == 0) break;
-    const char* at = buffer.data();
-    const char* const end = buffer.data() + kept + static_cast<std::size_t>(got);
-    for (;;) {
-      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
-      if (!lf) break;
-      if (skipping) {
-        skipping = false;
-      } else if (static_cast<std::size_t>(lf - at) > kMaxLineBytes) {
-        ++counts.longLines;
-      } else {
-        TallyLine(std::string_view(at, lf - at), tally, counts, &memo);
-      }
-      at = lf + 1;
-    }
-    kept = static_cast<std::size_t>(end - at);
-    if (skipping) {
-      kept = 0;
-    } else if (kept > kMaxLineBytes) {
-      ++counts.longLines;
-      skipping = true;
-      kept = 0;
-    } else {
-      std::memmove(buffer.data(), at, kept);
-    }
+    char* const end = buffer.get() + kept + static_cast<std::size_t>(got);
+    std::memset(end, 0, kBlock);
+    const char* const rest = TallyPiece(buffer.get(), end, tally, counts, memo, skipping);
+    kept = skipping ? 0 : static_cast<std::size_t>(end - rest);
+    std::memmove(buffer.get(), rest, kept);
   }
   int zlibError = Z_OK;
   gzerror(file.get(), &zlibError);
@@ -689,7 +790,7 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
   }
   // A last line without its LF is whole: a plain file may simply end so.
   if (kept > 0 && !skipping) {
-    TallyLine(std::string_view(buffer.data(), kept), tally, counts, &memo);
+    TallyLine(std::string_view(buffer.get(), kept), tally, counts, &memo);
   }
 }
 
