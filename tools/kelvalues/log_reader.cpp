@@ -179,9 +179,8 @@ struct Marks {
   std::size_t lastHigh = 0;          // the last one
 };
 
-// Notes the bytes beyond ASCII of a block at the event's byte `offset`
-// (modulo 2^64: a block that begins in the frame has no bits there), bit b
-// of `highs` standing for the byte at `offset` + b.
+// Notes the bytes beyond ASCII of a block at the event's byte `offset`, bit
+// b of `highs` standing for the byte at `offset` + b.
 void NoteHighs(uint64_t highs, std::size_t offset, Marks& marks) {
   if (highs == 0) return;
   marks.firstHigh = std::min(marks.firstHigh, offset + __builtin_ctzll(highs));
@@ -319,8 +318,9 @@ const char* FindLinePortably(const char* at, const char* stop, Marks& marks) {
   if (inFrame != 0) return at + __builtin_ctzll(inFrame);
   for (std::size_t k = kFrameBytes; k < size; k += kBlock) {
     const BlockBits bits = ClassifyBlock(at + k);
-    const uint64_t ends = bits.lineEnds & BitsBefore(size, k);
-    const uint64_t event = BeforeLineEnd(ends) & BitsBefore(size, k);
+    const uint64_t inside = BitsBefore(size, k);
+    const uint64_t ends = bits.lineEnds & inside;
+    const uint64_t event = BeforeLineEnd(ends) & inside;
     NoteHighs(bits.highs & event, k - kFrameBytes, marks);
     if (marks.count < Marks::kMaxMarks) {
       AddBlockMarks(bits.marks & event, static_cast<uint8_t>(k - kFrameBytes), marks);

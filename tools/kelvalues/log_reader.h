@@ -56,10 +56,11 @@ struct FrameMemo {
 LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr,
                      bool* quickly = nullptr);
 
-// Where the processor has AVX-512 with VBMI2, the marks of a line ('"', '<'
-// and '>', by which it is taken apart) are found with it, 64 bytes and one
-// gathering instruction at a time; elsewhere, or when not `wanted`, with
-// SSE2, which finds the same.  Returns whether the wide way is taken now.
+// Where the processor has AVX-512 with VBMI2, a line's end and the marks of
+// its event ('"', '<' and '>', by which it is taken apart) are found with
+// it, 64 bytes at a time, each block's marks gathered in one instruction;
+// elsewhere, or when not `wanted`, with SSE2, which finds the same.
+// Returns whether the wide way is taken now.
 bool SetWideMarkFinding(bool wanted);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
