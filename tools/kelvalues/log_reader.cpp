@@ -5,7 +5,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && !defined(KELVALUES_PORTABLE_ONLY)
+#if defined(__x86_64__)
 #include <immintrin.h>
 #define KELVALUES_AVX512 1
 #endif
