@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "command_line.h"
+#include "digits.h"
 #include "rating.h"
 
 namespace kelvalues {
@@ -399,12 +400,7 @@ bool AllDigits(std::string_view text, std::size_t at, std::size_t count) {
   if (count <= 8 && text.size() - at >= 8) {
     uint64_t word = 0;
     std::memcpy(&word, text.data() + at, 8);
-    const uint64_t kept = count == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * count)) - 1;
-    constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
-    constexpr uint64_t kThrees = 0x3030303030303030ULL;
-    // '0' to '9' have high nibble 3, and adding 6 keeps it 3.
-    return ((word & kHighNibbles & kept) == (kThrees & kept)) &&
-           (((word + 0x0606060606060606ULL) & kHighNibbles & kept) == (kThrees & kept));
+    return AreDigits(word, count == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * count)) - 1);
   }
   for (std::size_t k = at; k < at + count; ++k) {
     if (!IsDigit(text[k])) return false;

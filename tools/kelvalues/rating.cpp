@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "digits.h"
 #include "log_reader.h"
 #include "values_out.h"
 
@@ -25,18 +26,33 @@ constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
 
 // The account number 2Y + X of "STEAM_0:X:Y" or "STEAM_1:X:Y" (X 0 or 1, Y
 // at most 10 digits), or 0 for any other text and for accounts beyond 32
-// bits, which the slower reading of the text then judges.
+// bits, which the slower reading of the text then judges.  Two a kill line:
+// the prefix is compared as one word, and Y's last eight digits (the bytes
+// before them read as leading zeros when it has fewer) are taken at once.
 uint64_t SteamAccount(std::string_view text) {
-  if (text.size() < 11 || text.size() > 20 || text.substr(0, 6) != "STEAM_" ||
-      (text[6] != '0' && text[6] != '1') || text[7] != ':' || (text[8] != '0' && text[8] != '1') ||
-      text[9] != ':') {
+  if (text.size() < 11 || text.size() > 20) return 0;
+  uint64_t head = 0;
+  std::memcpy(&head, text.data(), 8);
+  // "STEAM_0:" and "STEAM_1:" differ in the lowest bit of their seventh byte.
+  constexpr uint64_t kSteam1 = 0x3A315F4D41455453ULL;  // "STEAM_1:" loaded as a word
+  constexpr uint64_t kUniverseBit = uint64_t{1} << 48;
+  if ((head | kUniverseBit) != kSteam1 || (text[8] != '0' && text[8] != '1') || text[9] != ':') {
     return 0;
   }
-  uint64_t y = 0;
-  for (const char c : text.substr(10)) {
-    if (c < '0' || c > '9') return 0;
-    y = y * 10 + static_cast<uint64_t>(c - '0');
+  const std::size_t digits = text.size() - 10;
+  uint64_t last = 0;
+  std::memcpy(&last, text.data() + text.size() - 8, 8);
+  if (digits < 8) {
+    const uint64_t before = (uint64_t{1} << (8 * (8 - digits))) - 1;
+    last = (last & ~before) | (kAsciiZeros & before);
   }
+  if (!AreDigits(last)) return 0;
+  uint64_t y = 0;
+  for (std::size_t k = 10; k + 8 < text.size(); ++k) {  // the one or two digits before
+    if (text[k] < '0' || text[k] > '9') return 0;
+    y = y * 10 + static_cast<uint64_t>(text[k] - '0');
+  }
+  y = y * 100000000 + EightDigitsValue(last);
   const uint64_t account = 2 * y + static_cast<uint64_t>(text[8] - '0');
   return account <= UINT32_MAX ? account : 0;
 }
@@ -63,7 +79,7 @@ void AskForHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 }  // namespace
 
 void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
-  if (2 * (used_ + 1) > slots_.size()) {
+  if (kSlotsPerAccount * (used_ + 1) > slots_.size()) {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
     --shift_;
