@@ -8,6 +8,7 @@
 #include <memory>
 #include <numeric>
 #include <random>
+#include <set>
 
 namespace kelvalues {
 namespace {
@@ -214,10 +215,19 @@ std::vector<SyntheticPlayer> MakeSyntheticPlayers(const SyntheticLogOptions& opt
   std::mt19937_64 random(options.seed);
   std::normal_distribution<double> strength(0.0, options.spread);
   std::vector<SyntheticPlayer> players;
+  // Account numbers as real ones are: up to 31 bits, so that Y mostly has
+  // eight or nine digits, and scattered (consecutive ones would hash too
+  // well, and short ones read too fast, to measure by).  Drawn from a
+  // stream of their own, so the strengths do not depend on them.
+  std::mt19937_64 accountRandom(options.seed ^ 0xACC0);
+  std::uniform_int_distribution<uint32_t> accountNumber(40'000'000, 2'000'000'000);
+  std::set<uint32_t> accounts;
   for (int k = 0; k < options.players; ++k) {
     SyntheticPlayer player;
-    // Distinct accounts: 1000 + k, in both id halves.
-    const int account = 1000 + k;
+    uint32_t account = 0;
+    do {
+      account = accountNumber(accountRandom);
+    } while (!accounts.insert(account).second);
     player.id = "STEAM_0:" + std::to_string(account % 2) + ":" + std::to_string(account / 2);
     player.name = (k % 7 == 0 ? "[clan] Player " : "Player") + std::to_string(k);
     if (k % 11 == 0) player.name += " J\xC3\xBCrgen";  // valid UTF-8 beyond ASCII
