@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -158,16 +159,106 @@ bool WriteIntoDevice(const std::string& path, const std::string& text, std::stri
   return ok;
 }
 
-// The file a symbolic link at `path` leads to, so that the link survives
-// the rename; `path` itself when it is no link or leads nowhere.
-std::string ResolvedPath(const std::string& path) {
-  struct stat link {};
-  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string resolved = real;
-  std::free(real);
-  return resolved;
+// A link kelvalues follows for -o: one the running user or root made, as
+// the kernel's protected_symlinks rule has it for shared folders.  Another
+// user's link may have been planted to have a root job replace a file of
+// the planter's choosing.
+bool IsTrustedLink(const struct stat& link) { return link.st_uid == 0 || link.st_uid == geteuid(); }
+
+// The parts of `path` between its slashes, the last first.
+std::vector<std::string> PartsLastFirst(std::string_view path) {
+  std::vector<std::string> parts;
+  while (!path.empty()) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t from = slash == std::string_view::npos ? 0 : slash + 1;
+    if (from < path.size()) parts.emplace_back(path.substr(from));
+    path = path.substr(0, slash == std::string_view::npos ? 0 : slash);
+  }
+  return parts;
+}
+
+// `path` as an absolute path without links, "." or "..", walked part by
+// part as the kernel does, each link followed only when trusted.  A
+// trusted link that is the last part and leads to neither a regular file
+// nor a folder (/dev/stdout, /proc/self/fd/1) is where the walk stops: it
+// is written into as a device.  Parts that do not exist are taken as they
+// are.
+bool ResolveOutputPath(const std::string& path, std::string& resolved, std::string& error) {
+  std::string done;  // the parts walked, "" for the root
+  if (path.empty() || path.front() != '/') {
+    char* const cwd = getcwd(nullptr, 0);
+    if (cwd == nullptr) {
+      error = ErrnoText("cannot find the folder of", path, errno);
+      return false;
+    }
+    done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
+    std::free(cwd);
+  }
+  std::vector<std::string> rest = PartsLastFirst(path);
+  constexpr int kMaxLinks = 40;  // the kernel's own limit
+  int links = 0;
+  while (!rest.empty()) {
+    const std::string part = std::move(rest.back());
+    rest.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!done.empty()) done.resize(done.rfind('/'));  // `done` starts with '/'
+      continue;
+    }
+    const std::string next = done + "/" + part;
+    struct stat info {};
+    if (lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+      done = next;
+      continue;
+    }
+    if (!IsTrustedLink(info)) {
+      error = "will not follow the symbolic link " + next + ": it belongs to user " +
+              std::to_string(info.st_uid) + ", and -o follows only links of root or of the user " +
+              "running kelvalues";
+      return false;
+    }
+    struct stat end {};
+    if (rest.empty() && stat(next.c_str(), &end) == 0 && !S_ISREG(end.st_mode) &&
+        !S_ISDIR(end.st_mode)) {
+      done = next;
+      break;
+    }
+    char target[PATH_MAX];
+    const ssize_t length = readlink(next.c_str(), target, sizeof target);
+    if (++links > kMaxLinks || length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
+      error = ErrnoText("cannot follow", next, links > kMaxLinks ? ELOOP : errno);
+      return false;
+    }
+    if (target[0] == '/') done.clear();
+    for (std::string& linked : PartsLastFirst(std::string_view(target, length))) {
+      rest.push_back(std::move(linked));
+    }
+  }
+  resolved = done.empty() ? "/" : done;
+  return true;
+}
+
+// The folder a file is written into may be written by nobody but its
+// owner, unless the owner is the one running kelvalues (as logrotate has
+// it): anyone else who may write there may swap the file for a link, or
+// replace it, between this run's checks and its rename.
+bool CheckFolder(const std::string& file, std::string& error) {
+  const std::string folder = FolderOf(file);
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0 || info.st_uid == geteuid() ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
+    return true;  // a folder that cannot be looked at fails the write itself
+  }
+  error = "will not write into " + folder + ": users other than its owner (user " +
+          std::to_string(info.st_uid) + ") may write there (chmod go-w it, or run kelvalues " +
+          "as its owner)";
+  return false;
+}
+
+// The file `path` names for -o, every link in it followed, once it passes
+// the rules for links and folders above.
+bool OutputTarget(const std::string& path, std::string& target, std::string& error) {
+  return ResolveOutputPath(path, target, error) && CheckFolder(target, error);
 }
 
 // Writes, flushes and renames the temporary file `temp` over `path`;
@@ -254,16 +345,17 @@ bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std:
   const std::string text = Render(lines);
   if (path.empty()) return WriteToStandardOutput(text, error);
 
+  // A symbolic link stays: the file it names is the one replaced.
+  std::string target;
+  if (!OutputTarget(path, target, error)) return false;
   struct stat existing {};
-  if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+  if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
     if (S_ISDIR(existing.st_mode)) {
       error = ErrnoText("cannot replace", path, EISDIR);
       return false;
     }
-    return WriteIntoDevice(path, text, error);
+    return WriteIntoDevice(target, text, error);
   }
-  // A symbolic link stays: the file it names is the one replaced.
-  const std::string target = ResolvedPath(path);
   // The temporary file lies in the target's folder, so the rename is one
   // atomic step on one file system: the next map start reads either the
   // old file or the whole new one.
@@ -274,6 +366,11 @@ bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std:
     return false;
   }
   return FinishFile(fd, temp, target, text, error);
+}
+
+bool CheckOutputPath(const std::string& path, std::string& error) {
+  std::string target;
+  return OutputTarget(path, target, error);
 }
 
 std::string Summary(const std::vector<ValueLine>& lines) {

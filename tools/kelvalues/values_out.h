@@ -41,13 +41,24 @@ std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, d
 // in the target's folder, renamed over the target only once complete and
 // flushed; the finished file keeps the mode of the file it replaces, and a
 // symbolic link at `path` keeps leading to it.  A device or pipe at `path`
-// (/dev/null) is written into, never replaced; a folder is refused.  False,
+// (/dev/null) is written into, never replaced; a folder is refused.  As
+// CheckOutputPath says, links not of root or of the running user are not
+// followed, and a folder others than its owner may write into is only
+// written into by its owner.  False,
 // with `error` saying why, when that failed (the target is then untouched
 // and no temporary file is left).  Also false, before anything is written,
 // when the lines would not make a file the plugin loads as meant: none at
 // all, an id not in the exact STEAM_0:X:Y form NormalizeSteamId gives, an id
 // twice, or values that sum to 0 or less.
 bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std::string& error);
+
+// Whether `path` may be written by WriteValuesFile as far as its links and
+// its folder go: each symbolic link on the way belongs to root or to the
+// user running kelvalues, and the folder the file goes in is writable by
+// nobody but its owner or is the running user's own.  False, with `error`
+// saying why in one line, when not.  The commands ask it before they read
+// anything, so that an hour of reading does not end in a refusal.
+bool CheckOutputPath(const std::string& path, std::string& error);
 
 // The summary printed to standard error, one line ending in "\n":
 //   N entries, average A, minimum L, maximum H
