@@ -173,7 +173,10 @@ std::optional<std::string> PasswordFromText(std::string_view text, bool whole,
 // The password: the first line of the file at `path`, which must be a
 // regular file that not every user of the machine can read or write.
 std::optional<std::string> ReadPassword(const std::string& path, std::string& password) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Opened without waiting, so that a FIFO no program writes into, which
+  // would block the open until one did, is refused below like any other
+  // file that is no regular one.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return "cannot open the password file " + path + ": " + std::strerror(errno);
   struct stat info {};
   std::optional<std::string> error;
@@ -194,9 +197,13 @@ std::optional<std::string> ReadPassword(const std::string& path, std::string& pa
   return error;
 }
 
-// The database's own message, fit for one line: bounded, line ends blanked.
+// The database's own message, fit for one line: bounded, line ends blanked,
+// never empty.
 std::string DatabaseMessage(const char* text) {
-  std::string message = text == nullptr ? "" : std::string(text).substr(0, 300);
+  if (text == nullptr || *text == '\0') {
+    return "the client library gave no reason (was the connection lost?)";
+  }
+  std::string message = std::string(text).substr(0, 300);
   for (char& c : message) {
     if (c == '\n' || c == '\r') c = ' ';
   }
@@ -321,8 +328,12 @@ class Database {
     }
   }
 
+  // A statement that failed because the connection did may leave its own
+  // message empty and the reason with the connection.
   std::string StatementError() {
-    return "the database refused the query: " + DatabaseMessage(mysql_stmt_error(stmt_));
+    const char* reason = mysql_stmt_error(stmt_);
+    if (reason == nullptr || *reason == '\0') reason = mysql_error(db_);
+    return "the database refused the query: " + DatabaseMessage(reason);
   }
 
   MYSQL* db_;
