@@ -76,7 +76,8 @@ kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size) {
   const int file = memfd_create("log", 0);
   KEL_FUZZ_CHECK(file >= 0 && write(file, data, size) == static_cast<ssize_t>(size),
                  "cannot make the file in memory");
-  kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts);
+  std::string error;
+  (void)kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts, error);
   close(file);
   return counts;
 }

@@ -33,13 +33,14 @@ Correlations Measure(const kelvalues::SyntheticLogOptions& options, const std::s
     std::exit(1);
   }
   std::vector<std::string> files;
-  if (!kelvalues::ListLogFiles({folder}, files, error)) {
+  std::vector<std::string> unreadable;
+  if (!kelvalues::ListLogFiles({folder}, files, unreadable, error)) {
     (void)std::fprintf(stderr, "%s\n", error.c_str());
     std::exit(1);
   }
   kelvalues::KillTally tally;
   kelvalues::LogCounts counts;
-  for (const std::string& file : files) kelvalues::ReadLogFile(file, tally, counts);
+  for (const std::string& file : files) (void)kelvalues::ReadLogFile(file, tally, counts, error);
   for (const std::string& file : files) std::filesystem::remove(file);
   const kelvalues::Fit fit = kelvalues::FitStrengths(tally);
 
@@ -47,7 +48,7 @@ Correlations Measure(const kelvalues::SyntheticLogOptions& options, const std::s
   std::vector<double> killDeath;
   for (std::size_t i = 0; i < tally.Players().size(); ++i) {
     const auto& p = tally.Players()[i];
-    scores.emplace_back(p.id, fit.strength[i]);
+    scores.emplace_back(p.Id(), fit.strength[i]);
     killDeath.push_back(static_cast<double>(p.kills) /
                         static_cast<double>(p.deaths != 0 ? p.deaths : 1));
   }

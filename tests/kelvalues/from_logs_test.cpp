@@ -82,9 +82,17 @@ TEST(FromLogs, RefusesWhatMakesNoSense) {
       {{log, "--average", "0.5"}, 2},
       {{log, "--average", "3e9"}, 2},
       {{log, "--verbose"}, 2},
+      {{log, "--half-life", "36526"}, 2},  // beyond 100 years
+      {{log, "--half-life", "1e300"}, 2},
+      {{log, "--now", "-1"}, 2},
+      {{log, "--now", "253402300800"}, 2},  // after the year 9999
+      {{log, "--max-players", "0"}, 2},
       {{temp.path() + "/missing.log", "-o", out}, 1},
+      // Two players are more than one: stopped, nothing written.
+      {{log, "--max-players", "1", "-o", out}, 1},
       // Nobody reaches 100 counted events: nothing is written.
       {{log, "--min-events", "100", "-o", out}, 1},
+      {{log, "--max-players", "2", "--half-life", "36525", "--now", "1714608000", "-o", out}, 0},
       {{log, "--half-life", "30", "--average", "500", "--min-events", "50", "-o", out}, 0},
   };
   for (const Case& c : cases) {
@@ -142,6 +150,19 @@ TEST(FromLogs, AgeAndEventThresholdShapeTheFile) {
   EXPECT_EQ(ids(values({"--min-events", "20"})), (std::vector<std::string>{b, a, e}));
   EXPECT_EQ(ids(values({"--min-events", "19"})), (std::vector<std::string>{b, f, a, e}));
   EXPECT_EQ(ids(values({"--min-events", "0"})), (std::vector<std::string>{b, f, a, e, x}));
+
+  // Kills dated years ahead (a server's clock gone wrong) are skipped: they
+  // neither rate anyone nor make every other kill weigh about 0.  Within a
+  // day after the clock they count.
+  std::ofstream(temp.path() + "/L0101999.log")
+      << Kills("01/01/2031", 30, "STEAM_0:0:6", "STEAM_0:1:7")
+      << Kills("01/01/2031", 25, "STEAM_0:1:7", "STEAM_0:0:6");
+  const std::string g = "STEAM_0:0:6", h = "STEAM_0:1:7";
+  EXPECT_EQ(values({"--half-life", "30", "--now", "1709337600"}), month);  // 2024-03-02
+  EXPECT_EQ(values({"--half-life", "30"}), month);                         // the clock's now
+  auto atNewYear2031 = values({"--half-life", "30", "--now", "1924992000"});
+  EXPECT_EQ(ids(atNewYear2031), (std::vector<std::string>{b, g, a, e, h}));
+  EXPECT_EQ(atNewYear2031[a], atNewYear2031[b]);  // 2024 has faded to nothing
 }
 
 // Synthetic logs of 500 players with about 200 counted events each, where
@@ -165,11 +186,12 @@ TEST(FromLogs, RanksPlayersOfKnownStrengthBetterThanKillsPerDeath) {
   KillTally tally;
   LogCounts counts;
   std::vector<std::string> files;
-  ASSERT_TRUE(ListLogFiles({temp.path()}, files, error));
-  for (const std::string& file : files) ReadLogFile(file, tally, counts);
+  std::vector<std::string> unreadable;
+  ASSERT_TRUE(ListLogFiles({temp.path()}, files, unreadable, error));
+  for (const std::string& file : files) ReadLogFile(file, tally, counts, error);
   std::map<std::string, double> killsPerDeath;
   for (const KillTally::Player& p : tally.Players()) {
-    killsPerDeath[p.id] =
+    killsPerDeath[p.Id()] =
         static_cast<double>(p.kills) / static_cast<double>(p.deaths ? p.deaths : 1);
   }
   std::vector<double> truth, values, ratio;

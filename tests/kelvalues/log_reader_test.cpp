@@ -10,6 +10,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rating.h"
@@ -168,7 +169,7 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
       EXPECT_EQ(quickly, careful.count(c.what) == 0);
       if (c.killer) {
         ASSERT_EQ(tally.Players().size(), 2u);
-        EXPECT_EQ(tally.Players()[0].id, c.killer);
+        EXPECT_EQ(tally.Players()[0].Id(), c.killer);
         EXPECT_EQ(tally.Players()[0].kills, 1u);
         EXPECT_EQ(tally.Players()[1].deaths, 1u);
       }
@@ -219,14 +220,18 @@ struct Reading {
 Reading ReadAll(const std::vector<std::string>& paths, double halfLifeDays) {
   Reading reading;
   std::vector<std::string> files;
+  std::vector<std::string> unreadable;
   std::string error;
-  EXPECT_TRUE(ListLogFiles(paths, files, error)) << error;
+  EXPECT_TRUE(ListLogFiles(paths, files, unreadable, error)) << error;
   KillTally tally(halfLifeDays);
-  for (const std::string& file : files) ReadLogFile(file, tally, reading.counts);
+  EXPECT_TRUE(unreadable.empty());
+  for (const std::string& file : files) {
+    EXPECT_TRUE(ReadLogFile(file, tally, reading.counts, error)) << error;
+  }
   const Fit fit = FitStrengths(tally);
   EXPECT_TRUE(fit.converged);
   for (std::size_t i = 0; i < tally.Players().size(); ++i) {
-    reading.strengths.emplace_back(tally.Players()[i].id, fit.strength[i]);
+    reading.strengths.emplace_back(tally.Players()[i].Id(), fit.strength[i]);
   }
   std::sort(reading.strengths.begin(), reading.strengths.end());
   return reading;
@@ -271,8 +276,9 @@ TEST(LogReader, FolderOfPlainGzipAndCutFilesReadsTheSameInAnyOrder) {
   EXPECT_EQ(byFiles.strengths, byFolder.strengths);
 
   std::vector<std::string> files;
+  std::vector<std::string> unreadable;
   std::string error;
-  EXPECT_FALSE(ListLogFiles({root + "/missing.log"}, files, error));
+  EXPECT_FALSE(ListLogFiles({root + "/missing.log"}, files, unreadable, error));
   EXPECT_NE(error.find("missing.log"), std::string::npos) << error;
 }
 
@@ -288,10 +294,59 @@ TEST(LogReader, OverlongLinesAreSkippedAndTheNextLineRead) {
                        std::string(3u << 20, 'z') + "\n" + kill);
   KillTally tally;
   LogCounts counts;
-  ReadLogFile(path, tally, counts);
+  std::string error;
+  ASSERT_TRUE(ReadLogFile(path, tally, counts, error)) << error;
   EXPECT_EQ(counts.longLines, 2u);
   EXPECT_EQ(counts.otherEvents, 1u);
   EXPECT_EQ(counts.counted, 3u);
+}
+
+// What the counts of lines of each kind say.
+auto Kinds(const LogCounts& c) {
+  return std::make_tuple(c.lines, c.counted, c.otherEvents, c.malformed, c.longLines);
+}
+
+// A file reads alike wherever the reader's pieces end: pieces of 1 to 200
+// bytes end at each of its bytes, inside lines shorter and longer than
+// each piece, and a first piece that ends a few bytes around each line's
+// start and its limit ends, among others, right after the first
+// kMaxLineBytes + 1 bytes of an overlong line (which once wrote a byte past
+// the reader's buffer).
+TEST(LogReader, EveryPieceBoundaryReadsAlike) {
+  TempFolder temp;
+  const std::string path = temp.path() + "/pieces.log";
+  const std::string kill = KillLines("06/30/2024", 1, "STEAM_0:0:1", "STEAM_0:1:2");
+  auto event = [](std::size_t bytes, char fill) {
+    return "L 06/30/2024 - 12:00:00: " + std::string(bytes - 25, fill) + "\n";
+  };
+  const std::string text = kill + event(kMaxLineBytes, 'a') + kill + event(kMaxLineBytes + 1, 'b') +
+                           kill + event(kMaxLineBytes - 1, 'c') + event(kMaxLineBytes + 2, 'd') +
+                           kill + event(2 * kMaxLineBytes + 7, 'e') +
+                           kill.substr(0, kill.size() - 1);  // the last line without its LF
+  WritePlain(path, text);
+  const auto read = [&path](std::size_t pieceBytes) {
+    KillTally tally;
+    LogCounts counts;
+    std::string error;
+    EXPECT_TRUE(ReadLogFile(path, tally, counts, error, pieceBytes)) << error;
+    return counts;
+  };
+  const LogCounts whole = read(kReadPieceBytes);
+  EXPECT_EQ(Kinds(whole),
+            std::make_tuple(uint64_t{7}, uint64_t{5}, uint64_t{2}, uint64_t{0}, uint64_t{3}));
+  std::set<std::size_t> pieces;
+  for (std::size_t piece = 1; piece <= 200; ++piece) pieces.insert(piece);
+  for (std::size_t start = 0; start < text.size(); start = text.find('\n', start) + 1) {
+    for (const std::size_t end : {start, start + kMaxLineBytes + 1}) {
+      for (std::size_t piece = std::max<std::size_t>(end, 3) - 2; piece <= end + 2; ++piece) {
+        pieces.insert(piece);
+      }
+    }
+    if (text.find('\n', start) == std::string::npos) break;
+  }
+  for (const std::size_t piece : pieces) {
+    ASSERT_EQ(Kinds(read(piece)), Kinds(whole)) << "pieces of " << piece << " bytes";
+  }
 }
 
 }  // namespace

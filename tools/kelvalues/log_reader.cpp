@@ -1,5 +1,7 @@
 #include "log_reader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #if defined(__SSE2__)
@@ -11,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -610,6 +613,9 @@ void Count(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& cou
         case KillVerdict::TeamKill:
           ++counts.teamKills;
           break;
+        case KillVerdict::Future:
+          ++counts.future;
+          break;
       }
       break;
     case LineKind::Suicide:
@@ -648,28 +654,34 @@ bool IsLogName(const std::filesystem::path& path) {
 
 namespace {
 
+std::string UnreadablePath(const std::string& path, const std::error_code& error) {
+  return QuoteArgument(path) + ": " + error.message();
+}
+
 // Adds below `folder`, at any depth, every regular file named as a log;
-// false, with `error`, when the folder cannot be read.
-bool AddLogFolder(const std::string& folder, const std::function<void(const std::string&)>& add,
-                  std::string& error) {
+// each folder that cannot be read, this one or one below, goes to
+// `unreadable` and the rest are still read.  Links to folders are not
+// followed.
+void AddLogFolder(const std::string& folder, const std::function<void(const std::string&)>& add,
+                  std::vector<std::string>& unreadable) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::error_code fileError;
-    if (it->is_regular_file(fileError) && IsLogName(it->path())) add(it->path().string());
+  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::error_code entryError;
+    if (it->is_directory(entryError) && !it->is_symlink(entryError)) {
+      AddLogFolder(it->path().string(), add, unreadable);
+    } else if (IsLogName(it->path()) && it->is_regular_file(entryError)) {
+      add(it->path().string());
+    }
   }
-  if (ec) {
-    error = "cannot read the folder " + QuoteArgument(folder) + ": " + ec.message();
-    return false;
-  }
-  return true;
+  if (ec) unreadable.push_back(UnreadablePath(folder, ec));
 }
 
 }  // namespace
 
 bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
-                  std::string& error) {
+                  std::vector<std::string>& unreadable, std::string& error) {
   namespace fs = std::filesystem;
   // Keyed by the canonical path, so a file named twice (or also found in a
   // folder named) is read once.
@@ -678,7 +690,16 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
   const std::function<void(const std::string&)> add = [&](const std::string& path) {
     std::error_code ec;
     const fs::path canonical = fs::weakly_canonical(path, ec);
-    if (seen.insert(ec ? path : canonical.string()).second) found.push_back(path);
+    if (!seen.insert(ec ? path : canonical.string()).second) return;
+    // Opened once here, so that a file nobody may read stops the run
+    // before hours of reading, not after.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+      unreadable.push_back(UnreadablePath(path, std::error_code(errno, std::generic_category())));
+      return;
+    }
+    (void)close(fd);
+    found.push_back(path);
   };
   for (const std::string& text : paths) {
     std::error_code ec;
@@ -686,16 +707,17 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
     if (fs::is_regular_file(status)) {
       add(text);
     } else if (fs::is_directory(status)) {
-      if (!AddLogFolder(text, add, error)) return false;
+      AddLogFolder(text, add, unreadable);
+    } else if (ec && ec != std::errc::no_such_file_or_directory) {
+      unreadable.push_back(UnreadablePath(text, ec));
     } else {
       error = "cannot read " + QuoteArgument(text) + ": " +
-              (ec                   ? ec.message()
-               : fs::exists(status) ? "not a file or folder"
-                                    : "no such file");
+              (fs::exists(status) ? "not a file or folder" : "no such file");
       return false;
     }
   }
   std::sort(found.begin(), found.end());
+  std::sort(unreadable.begin(), unreadable.end());
   files = std::move(found);
   return true;
 }
@@ -704,9 +726,10 @@ namespace {
 
 // Reads the lines of a piece of a file, [at, end), that an LF ends into
 // `tally` and `counts`, and returns where the rest begins: the start of a
-// line the piece's end cut, at most kMaxLineBytes long.  `skipping` says whether the piece begins
-// inside a line too long to read, and is left saying whether the next one does.  Up to 63 bytes
-// beyond `end` must be readable.
+// line the piece's end cut, at most kMaxLineBytes long.  `skipping` says
+// whether the piece begins inside a line too long to read, and is left
+// saying whether the next one does.  Up to 63 bytes beyond `end` must be
+// readable.
 const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCounts& counts,
                        FrameMemo& memo, bool& skipping) {
   while (at < end) {
@@ -726,7 +749,9 @@ const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCou
       TallyMarkedLine(std::string_view(at, static_cast<std::size_t>(lf - at)), marks, tally, counts,
                       &memo);
       at = lf + 1;
-    } else if (stop < end) {
+    } else if (static_cast<std::size_t>(stop - at) > kMaxLineBytes) {
+      // No LF in kMaxLineBytes + 1 bytes, even where they end exactly at
+      // the piece's end: kept, they would overfill the buffer.
       ++counts.longLines;
       skipping = true;
       at = stop;
@@ -739,7 +764,8 @@ const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCou
 
 }  // namespace
 
-void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
+bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
+                 std::size_t pieceBytes) {
   ++counts.files;
   struct Closer {
     void operator()(gzFile_s* file) const { gzclose(file); }
@@ -747,21 +773,22 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
   const std::unique_ptr<gzFile_s, Closer> file(gzopen(path.c_str(), "rb"));
   if (!file) {
     ++counts.unreadableFiles;
-    return;
+    error = "cannot read " + QuoteArgument(path) + ": " + std::strerror(errno);
+    return false;
   }
-  constexpr unsigned kPiece = 1u << 20;
+  pieceBytes = std::clamp<std::size_t>(pieceBytes, 1, kReadPieceBytes);
   gzbuffer(file.get(), 1u << 18);
   // The piece read, after what was left of a line the previous piece cut,
   // and room for the whole blocks FindLine loads beyond it (zeroed after
   // each read; the rest is not cleared beforehand, as a small file would
   // pay for a megabyte it never touches).
-  const auto buffer = std::make_unique_for_overwrite<char[]>(kPiece + kMaxLineBytes + kBlock);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(pieceBytes + kMaxLineBytes + kBlock);
   std::size_t kept = 0;  // bytes of a cut line at the buffer's start
   FrameMemo memo;
   bool skipping = false;  // inside a line too long to read, until its LF
   bool failed = false;
-  for (;;) {
-    const int got = gzread(file.get(), buffer.get() + kept, kPiece);
+  while (!tally.Full()) {
+    const int got = gzread(file.get(), buffer.get() + kept, static_cast<unsigned>(pieceBytes));
     if (got < 0) {
       failed = true;
       break;
@@ -774,20 +801,23 @@ void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts) {
     std::memmove(buffer.get(), rest, kept);
   }
   int zlibError = Z_OK;
-  gzerror(file.get(), &zlibError);
+  const char* const zlibText = gzerror(file.get(), &zlibError);
   if (zlibError == Z_BUF_ERROR) {
     // The compressed data ends early: the last line was cut, so it is not read.
     ++counts.truncatedFiles;
-    return;
+    return true;
   }
   if (failed || zlibError != Z_OK) {
     ++counts.unreadableFiles;
-    return;
+    error = "cannot read " + QuoteArgument(path) + ": " +
+            (zlibError == Z_ERRNO || zlibText == nullptr ? std::strerror(errno) : zlibText);
+    return false;
   }
   // A last line without its LF is whole: a plain file may simply end so.
   if (kept > 0 && !skipping) {
     TallyLine(std::string_view(buffer.get(), kept), tally, counts, &memo);
   }
+  return true;
 }
 
 }  // namespace kelvalues

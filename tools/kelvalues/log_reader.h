@@ -72,6 +72,7 @@ struct LogCounts {
   uint64_t files = 0;
   uint64_t lines = 0;        // every line but blank ones
   uint64_t counted = 0;      // kills that rate two players
+  uint64_t future = 0;       // kill lines dated after the tally's latest time
   uint64_t otherEvents = 0;  // well-framed lines that are no kill
   uint64_t teamKills = 0;
   uint64_t suicides = 0;         // kills of oneself and "committed suicide" lines
@@ -82,7 +83,7 @@ struct LogCounts {
   uint64_t malformed = 0;        // lines without a log line's frame, kill lines that do not parse
   uint64_t longLines = 0;        // lines longer than kMaxLineBytes, skipped unread
   uint64_t truncatedFiles = 0;   // compressed files that end early (what came before counts)
-  uint64_t unreadableFiles = 0;  // files in folders that cannot be opened or read
+  uint64_t unreadableFiles = 0;  // files that cannot be opened or read
 };
 
 // No server writes a line this long; a longer one is skipped unread.
@@ -91,17 +92,25 @@ inline constexpr std::size_t kMaxLineBytes = 4096;
 // The files to read for `paths`: each path that is a file, and below each
 // folder (recursively) every regular file whose name ends in ".log" or
 // ".gz", in byte order of their paths, each file once however often it is
-// named.  False, with `error` naming it, when a path names nothing that can
-// be read.
+// named.  Each file or folder among them, named or met, that cannot be
+// opened or read goes to `unreadable` (its quoted path and why, in byte
+// order) instead.  False, with `error` naming it, when a path names nothing
+// (or no file or folder).
 bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
-                  std::string& error);
+                  std::vector<std::string>& unreadable, std::string& error);
+
+// The bytes ReadLogFile reads at a time, and the most it takes.
+inline constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
 
 // Reads one file, plain or gzip-compressed (told apart by its content),
-// feeding each line to `tally` and counting it in `counts`.  A file that
-// cannot be opened or read counts as unreadable; a compressed file that ends
-// early counts as truncated, and its lines up to the cut are read, the cut
-// line itself is not.
-void ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts);
+// feeding each line to `tally` and counting it in `counts`, `pieceBytes`
+// (1 to kReadPieceBytes; smaller only for tests) at a time, until the tally
+// is full.  A compressed file that ends early counts as truncated, and its
+// lines up to the cut are read, the cut line itself is not.  False, with
+// `error` naming the file and why, when it cannot be opened or read (it is
+// then counted as unreadable; the lines read before the error count).
+bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
+                 std::size_t pieceBytes = kReadPieceBytes);
 
 // Reads one line into `tally` and `counts` (what ReadLogFile does for each).
 void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts,

@@ -193,19 +193,32 @@ void KillTally::PairTable::Scale(double factor) {
   for (Slot& slot : slots_) slot.weight *= factor;
 }
 
-KillTally::KillTally(double halfLifeDays)
+KillTally::KillTally(double halfLifeDays, int64_t latestTime, std::size_t maxPlayers)
     : halfLifeSeconds_(halfLifeDays * 86400.0),
-      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))) {}
+      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))),
+      latestTime_(latestTime),
+      maxPlayers_(maxPlayers) {}
+
+std::string KillTally::Player::Id() const {
+  return "STEAM_0:" + std::to_string(account & 1) + ":" + std::to_string(account >> 1);
+}
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
-  if (account == 0) return IndexOfText(writtenId);
-  // Every text of the same account normalizes to the same id.
+  return account != 0 ? IndexOfAccount(account) : IndexOfText(writtenId);
+}
+
+int64_t KillTally::IndexOfAccount(uint64_t account) {
   int64_t index = accounts_.Find(account);
-  if (index == AccountIndexes::kMissing) {
-    index = IndexOfText(writtenId);
-    accounts_.Add(account, index);
+  if (index != AccountIndexes::kMissing) return index;
+  if (players_.size() >= maxPlayers_) {
+    full_ = true;
+    return -1;
   }
+  index = static_cast<int64_t>(players_.size());
+  players_.push_back(Player{static_cast<uint32_t>(account), 0, 0});
+  weightedKills_.push_back(0);
+  accounts_.Add(account, index);
   return index;
 }
 
@@ -215,15 +228,11 @@ int64_t KillTally::IndexOfText(std::string_view writtenId) {
     return found;
   }
   int64_t index = -1;
+  // The plugin's form of any other form is one SteamAccount reads.
   if (const std::optional<std::string> id = NormalizeSteamId(writtenId)) {
-    const auto [slot, added] = normalized_.try_emplace(*id, static_cast<int64_t>(players_.size()));
-    if (added) {
-      players_.push_back(Player{*id, 0, 0});
-      weightedKills_.push_back(0);
-    }
-    index = slot->second;
+    index = IndexOfAccount(SteamAccount(*id));
   }
-  written_.Add(writtenId, hash, index);
+  if (!full_) written_.Add(writtenId, hash, index);
   return index;
 }
 
@@ -265,6 +274,7 @@ double KillTally::Decay(int64_t age) {
 }
 
 KillVerdict KillTally::Add(const KillLine& kill) {
+  if (kill.time > latestTime_) return KillVerdict::Future;
   const int64_t killer = IndexOf(kill.killerId);
   const int64_t victim = IndexOf(kill.victimId);
   if (killer < 0 || victim < 0) return KillVerdict::NotSteam;

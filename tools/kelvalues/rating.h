@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -32,23 +31,37 @@ enum class KillVerdict : uint8_t {
   NotSteam,  // the killer or the victim has no Steam id (bots among them)
   Suicide,   // the same player, perhaps under two forms of his id
   TeamKill,  // both on the same team
+  Future,    // dated after the tally's latest time: a wrong clock, never a kill to weigh
 };
 
 // The kills read so far, aggregated as they come: memory grows with the
 // players and the pairs of players who met, never with the number of lines.
 class KillTally {
  public:
+  // Kept small: a hostile log can name millions of players.
   struct Player {
-    std::string id;       // STEAM_0:X:Y
-    uint64_t kills = 0;   // counted kills, each whole whatever its age
-    uint64_t deaths = 0;  // counted deaths
+    uint32_t account = 0;    // 2Y + X of STEAM_0:X:Y
+    uint64_t kills = 0;      // counted kills, each whole whatever its age
+    uint64_t deaths = 0;     // counted deaths
+    std::string Id() const;  // STEAM_0:X:Y
   };
 
+  static constexpr int64_t kNoLatestTime = INT64_MAX;
+  static constexpr std::size_t kNoPlayerLimit = SIZE_MAX;
+
   // `halfLifeDays` > 0 weighs kills by age; 0 counts every kill as 1.
-  explicit KillTally(double halfLifeDays = 0);
+  // Kills dated after `latestTime` (seconds since 1970 as if UTC, as log
+  // dates are) are not counted.  Kills that would bring more than
+  // `maxPlayers` players are not counted either, and make the tally full.
+  explicit KillTally(double halfLifeDays = 0, int64_t latestTime = kNoLatestTime,
+                     std::size_t maxPlayers = kNoPlayerLimit);
 
   // Counts one kill line (as read by ReadLogLine).
   KillVerdict Add(const KillLine& kill);
+
+  // Whether a kill named a player beyond the limit: what was read since is
+  // incomplete, and reading may stop.
+  bool Full() const { return full_; }
 
   const std::vector<Player>& Players() const { return players_; }
   // The weighted kills of each pair that met, as (killer, victim) indexes
@@ -59,9 +72,11 @@ class KillTally {
   std::vector<double> WeightedKills() const;
 
  private:
-  // The player index of an id as written, -1 for no Steam id.
+  // The player index of an id as written, -1 for no Steam id (or none
+  // left under the limit).
   int64_t IndexOf(std::string_view writtenId);
   int64_t IndexOfText(std::string_view writtenId);
+  int64_t IndexOfAccount(uint64_t account);
   double WeightAt(int64_t time);
   double Decay(int64_t age);
   void Rescale(double factor);
@@ -92,8 +107,8 @@ class KillTally {
   };
 
   // Account numbers (2Y + X of STEAM_0:X:Y and STEAM_1:X:Y, the ids nearly
-  // every line holds) -> player index or -1: a number is found faster than
-  // a text.
+  // every line holds) -> player index: a number is found faster than a
+  // text, and every form of one account's id leads to the same number.
   class AccountIndexes {
    public:
     static constexpr int64_t kMissing = INT64_MIN;
@@ -129,9 +144,12 @@ class KillTally {
 
   double halfLifeSeconds_;
   int64_t lead_;  // seconds from the newest kill to reference_ when it moves
+  int64_t latestTime_;
+  std::size_t maxPlayers_;
+  bool full_ = false;
   AccountIndexes accounts_;
+  // Ids in forms other than STEAM_0:X:Y and STEAM_1:X:Y only.
   WrittenIds written_;
-  std::unordered_map<std::string, int64_t> normalized_;  // STEAM_0:X:Y -> player index
   std::vector<Player> players_;
   std::vector<double> weightedKills_;  // by player, relative to reference_
   // Weighted kills by killer << 32 | victim, open addressing: a kill line
