@@ -55,7 +55,7 @@ TEST_F(CheckTest, WarnsOfEachMistakeWithItsLines) {
       "xyz,1000\n"                     // 13: not a Steam id
       "STEAM_0:0:7,1000";              // 14: no line end
   const CheckResult result = CheckValuesFile(Write("values.txt", content));
-  EXPECT_EQ(result.status, kCheckWarnings);
+  EXPECT_EQ(result.status, kCheckDoNotInstall);  // line 8 moves the average
 
   const std::vector<std::string> lines = Lines(result.report);
   ASSERT_GE(lines.size(), 2u) << result.report;
@@ -108,9 +108,20 @@ TEST_F(CheckTest, WarnsOfEachMistakeWithItsLines) {
     EXPECT_EQ(found, 1) << e.where << ": " << e.phrase << "\n" << result.report;
   }
   EXPECT_EQ(warnings.size(), expected.size()) << result.report;
+  EXPECT_EQ(lines.back(),
+            "kelvalues: do not install this file: unknown players would be given values far "
+            "from what the others hold");
 }
 
-// The status a cron job acts on, and what the report says for each.
+// Ten values of 1000 and one more, each line ending in `end`.
+std::string TenAnd(const std::string& last, const char* end = "\n") {
+  std::string text;
+  for (int i = 1; i <= 10; ++i) text += "STEAM_0:0:" + std::to_string(i) + ",1000" + end;
+  return text + "STEAM_0:1:1," + last + end;
+}
+
+// The status a cron job acts on (0 and 1 install, 3 does not), and what
+// the report says for each.
 TEST_F(CheckTest, StatusSaysWhetherThePluginLoadsIt) {
   struct Case {
     const char* name;
@@ -122,7 +133,17 @@ TEST_F(CheckTest, StatusSaysWhetherThePluginLoadsIt) {
   const Case cases[] = {
       {"clean", "STEAM_0:0:1,1000\nSTEAM_0:1:1,1200\n", kCheckClean,
        "kel: read 2 player values from"},
-      {"negative sum loads, warned", "STEAM_0:0:1,5\nSTEAM_0:0:2,-55\n", kCheckWarnings,
+      {"harmless CR LF ends", TenAnd("1200", "\r\n"), kCheckWarnings, "CR LF line ends"},
+      // The outlier moves the average from 1000 to 1363 and to 1545: by
+      // 36 % the drawn default still fits, by 55 % it no longer does.
+      {"an outlier moving the average by a third", TenAnd("5000"), kCheckWarnings,
+       "with it the average is 1363"},
+      {"an outlier moving the average by more than half", TenAnd("7000"), kCheckDoNotInstall,
+       "with it the average is 1545"},
+      {"a typo beyond 32 bits", TenAnd("9999999999"), kCheckDoNotInstall,
+       "do not install this file"},
+      {"negative sum loads, but unknown players get values below 0",
+       "STEAM_0:0:1,5\nSTEAM_0:0:2,-55\n", kCheckDoNotInstall,
        "warning: the values sum to -50; the average is -25, so unknown players are given -25 to "
        "-22"},
       {"zero sum", "STEAM_0:0:1,5\nSTEAM_0:0:2,-5\n", kCheckNotLoadable,

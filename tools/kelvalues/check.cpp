@@ -166,6 +166,7 @@ struct KeyLines {
 // The findings of one kind, in the order of their lines.
 struct Findings {
   std::vector<std::string> items;
+  bool doNotInstall = false;  // what they tell of makes the file unfit to use
   void Emit(std::string& out) const {
     for (std::size_t i = 0; i < items.size() && i < kShownPerKind; ++i) {
       out += "warning: " + items[i] + "\n";
@@ -209,8 +210,9 @@ class Checker {
     return store.EntryCount() == keys_.size();  // no default was drawn
   }
 
-  // The warnings, one "warning: " line each; gives how many kinds fired.
-  int Warn(std::string& out) const {
+  // The warnings, one "warning: " line each; gives how many kinds fired,
+  // and sets `doNotInstall` when one of them makes the file unfit to use.
+  int Warn(std::string& out, bool& doNotInstall) const {
     int kinds = 0;
     auto grouped = [&](const std::vector<uint64_t>& lines, const std::string& text) {
       if (lines.empty()) return;
@@ -220,6 +222,7 @@ class Checker {
     auto each = [&](const Findings& findings) {
       if (findings.items.empty()) return;
       findings.Emit(out);
+      doNotInstall = doNotInstall || findings.doNotInstall;
       ++kinds;
     };
     if (byteOrderMark_) {
@@ -237,8 +240,7 @@ class Checker {
     each(IdFindings(true));
     each(IdFindings(false));
     each(DuplicateFindings());
-    const Findings outliers = OutlierFindings();
-    each(outliers);
+    each(OutlierFindings());
     each(SumFindings());
     return kinds;
   }
@@ -385,8 +387,10 @@ class Checker {
       const int32_t averageLeft = AverageOf(sumLeft, keysLeft);
       effect += " the average would be " + std::to_string(averageLeft) +
                 " and unknown players would be given " + DefaultRange(averageLeft);
+      found.doNotInstall = MovesByMoreThanHalf(averageLeft, average_);
     } else {
       effect += " the file would have no values";
+      found.doNotInstall = true;
     }
     effect += (one ? "; with it" : "; with them") + std::string(" the average is ") +
               std::to_string(average_) + " and unknown players are given " + DefaultRange(average_);
@@ -394,8 +398,16 @@ class Checker {
     return found;
   }
 
+  // Whether `moved` lies more than half of `base` away from it: the
+  // default every unknown player is drawn from moves as much.
+  static bool MovesByMoreThanHalf(int64_t base, int64_t moved) {
+    return 2 * std::abs(moved - base) > std::abs(base);
+  }
+
+  // A sum below 0 gives every unknown player a value below 0.
   Findings SumFindings() const {
     Findings found;
+    found.doNotInstall = sum_ < 0;
     if (sum_ == 0) {
       found.items.emplace_back(
           "the values sum to 0; the plugin does not load a file without values");
@@ -441,7 +453,8 @@ CheckResult CheckValuesFile(const std::string& path) {
                        std::to_string(checker.DistinctKeys()) + " distinct ids, sum " +
                        std::to_string(checker.Sum()) + ", average " +
                        std::to_string(checker.Average()) + "\n" + logLine;
-  int kinds = checker.Warn(report);
+  bool doNotInstall = false;
+  int kinds = checker.Warn(report, doNotInstall);
   if (outcome == ValuesLoad::Loaded && !checker.AgreesWith(store)) {
     report +=
         "warning: this check read the file differently from the plugin's loader (did it change "
@@ -449,12 +462,25 @@ CheckResult CheckValuesFile(const std::string& path) {
     ++kinds;
   }
   if (outcome != ValuesLoad::Loaded) return {kCheckNotLoadable, report};
+  if (doNotInstall) {
+    return {kCheckDoNotInstall,
+            report +
+                "kelvalues: do not install this file: unknown players would be given "
+                "values far from what the others hold\n"};
+  }
   return {kinds > 0 ? kCheckWarnings : kCheckClean, report};
 }
 
 int RunCheck(int argc, char** argv) {
-  if (argc != 2) return UsageError("check takes one argument, the values file");
-  const CheckResult result = CheckValuesFile(argv[1]);
+  // "check -- FILE" for a file whose name starts with '-'.
+  const bool optionsEnd = argc == 3 && std::string_view(argv[1]) == "--";
+  if (argc != 2 && !optionsEnd) return UsageError("check takes one argument, the values file");
+  const std::string_view file = argv[argc - 1];
+  if (!optionsEnd && file.size() > 1 && file[0] == '-') {
+    return UsageError("check: unknown option " + QuoteArgument(file) +
+                      "; kelvalues check --help shows its usage");
+  }
+  const CheckResult result = CheckValuesFile(std::string(file));
   // The status stands even if the report cannot be written.
   (void)std::fwrite(result.report.data(), 1, result.report.size(), stdout);
   return result.status;

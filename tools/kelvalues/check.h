@@ -7,10 +7,15 @@
 namespace kelvalues {
 
 // Exit statuses of `kelvalues check`.
+// A cron job installs the file on 0 and 1, never on 3.
 enum CheckStatus : int {
-  kCheckClean = 0,        // the plugin would load it; nothing to warn about
-  kCheckWarnings = 1,     // the plugin would load it; see the warnings
-  kCheckNotLoadable = 3,  // the plugin would not load it
+  kCheckClean = 0,     // the plugin would load it; nothing to warn about
+  kCheckWarnings = 1,  // the plugin would load it as meant; see the warnings
+  // Do not install: the plugin would not load it, or it would give unknown
+  // players values far from everybody else's (an outlier moves the average
+  // by more than half of what it is without it, or the values sum below 0).
+  kCheckDoNotInstall = 3,
+  kCheckNotLoadable = kCheckDoNotInstall,
 };
 
 struct CheckResult {
