@@ -4,8 +4,10 @@
 // line is.  A kill's ids and teams are parts of its line (any text: only a
 // Steam id is counted, which the tally checks), and only kills are counted.
 // Where the processor has AVX-512, the wide and the portable way of finding
-// a line's marks read every line alike; and the bytes read as a file count
-// as their lines did one by one.
+// a line's marks read every line alike; the bytes read as a file count as
+// their lines did one by one; and a file counts alike whatever size the
+// pieces it is read in, so the pieces end at every place in and around
+// lines of any length, overlong ones among them.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -68,16 +70,18 @@ auto Kinds(const kelvalues::LogCounts& c) {
                          c.notSteam, c.badNames, c.badUtf8, c.malformed, c.longLines);
 }
 
-// The bytes as a file, read as from-logs reads one: a piece at a time, each
-// line's end found together with its marks.
-kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size) {
+// The bytes as a file, read as from-logs reads one: a piece of
+// `pieceBytes` at a time, each line's end found together with its marks.
+kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size,
+                                std::size_t pieceBytes = kelvalues::kReadPieceBytes) {
   kelvalues::KillTally tally(30);
   kelvalues::LogCounts counts;
   const int file = memfd_create("log", 0);
   KEL_FUZZ_CHECK(file >= 0 && write(file, data, size) == static_cast<ssize_t>(size),
                  "cannot make the file in memory");
   std::string error;
-  (void)kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts, error);
+  (void)kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts, error,
+                               pieceBytes);
   close(file);
   return counts;
 }
@@ -103,8 +107,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Read as a file, every line counts as it did alone, unless the file is
   // skipped (too long) or taken for compressed.
   const bool compressed = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
-  if (!compressed && longest <= kelvalues::kMaxLineBytes) {
-    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size)) == Kinds(counts),
+  if (compressed) return 0;  // a broken stream may end at another place in other pieces
+  // Pieces of 1 to 64 bytes, and pieces ending up to 32 bytes before or
+  // after an overlong line's first kMaxLineBytes + 1 bytes (the input's
+  // last bytes choose), count as one piece of the whole file does.
+  const kelvalues::LogCounts whole = ReadAsFile(data, size);
+  const std::size_t small = 1 + (size > 0 ? data[size - 1] : 0) % 64;
+  const std::size_t nearLimit =
+      kelvalues::kMaxLineBytes - 31 + (size > 1 ? data[size - 2] : 0) % 64;
+  for (const std::size_t piece : {small, nearLimit}) {
+    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size, piece)) == Kinds(whole),
+                   "the file counts otherwise in pieces of " + std::to_string(piece) + " bytes");
+  }
+  if (longest <= kelvalues::kMaxLineBytes) {
+    KEL_FUZZ_CHECK(Kinds(whole) == Kinds(counts),
                    "a line read from a file counts otherwise than alone");
     kelvalues::SetWideMarkFinding(false);
     KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size)) == Kinds(counts),

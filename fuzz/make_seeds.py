@@ -84,6 +84,10 @@ write("log_line_fuzz", "other_events",
 write("log_line_fuzz", "hostile_names",
       KILL.replace(b"Alice", b"A\"l<i>ce").replace(b"Bob", "B\u00f6b".encode()) + b"\n" +
       KILL.replace(b"Bob", b"B\xc3\x28b") + b"\n" + KILL.replace(b"STEAM_0:0:1002", b"BOT"))
+# A line over the 4096-byte limit whose first 4097 bytes end a read piece
+# (the second-last byte, a blank, makes the target's pieces 4097 bytes);
+# it once made the next read write a byte past the reader's buffer.
+write("log_line_fuzz", "overlong_at_piece_end", b"x" * 9000 + b"\n" + KILL + b" y")
 
 # ---- serverops_fuzz: (choice, id, list) ----------------------------------
 def ops(choice, ident, text):
