@@ -79,7 +79,7 @@ void AskForHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 }  // namespace
 
 void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
-  if (kSlotsPerAccount * (used_ + 1) > slots_.size()) {
+  if (SlotsPerAccount() * (used_ + 1) > slots_.size()) {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
     --shift_;

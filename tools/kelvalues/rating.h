@@ -135,8 +135,15 @@ class KillTally {
     // which hash at random, a table half full sent about a lookup in three
     // past its first slot, and the loop's end was mispredicted; at an
     // eighth nearly every lookup ends at the first (8 bytes a slot, 32 KB
-    // for 500 players).
+    // for 500 players).  Past a million slots (131072 players, far more
+    // than servers see) half of them are used, so that a log naming
+    // millions of players does not cost 64 to 128 bytes each here.
     static constexpr std::size_t kSlotsPerAccount = 8;
+    static constexpr std::size_t kDenseSlotsPerAccount = 2;
+    static constexpr std::size_t kDenseFrom = std::size_t{1} << 20;
+    std::size_t SlotsPerAccount() const {
+      return slots_.size() < kDenseFrom ? kSlotsPerAccount : kDenseSlotsPerAccount;
+    }
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
     int shift_ = 64 - 10;
     std::size_t used_ = 0;
