@@ -28,6 +28,7 @@ std::string CounterMoved(const LogCounts& c) {
       {"world", c.world},         {"notSteam", c.notSteam},
       {"badNames", c.badNames},   {"badUtf8", c.badUtf8},
       {"malformed", c.malformed}, {"longLines", c.longLines},
+      {"future", c.future},
   };
   std::string moved = "none";
   for (const auto& [name, count] : counters) {
@@ -69,6 +70,12 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
        "\"Bob<2><STEAM_1:0:22><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
       {"oneself with leading zeros in the id",
        "\"Bob<2><STEAM_0:0:0022><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
+      {"oneself as [U:1:N]", "\"Bob<2><[U:1:44]><marine1team>\" killed " + bob + " with \"lmg\"",
+       "suicides"},
+      {"oneself as a 64-bit id",
+       "\"Bob<2><76561197960265772><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
+      {"a killer as [U:1:N]", "\"Al<1><[U:1:23]><marine1team>\" killed " + bob + " with \"lmg\"",
+       "counted", "STEAM_0:1:11"},
       {"committed suicide", bob + " committed suicide with \"world\"", "suicides"},
       {"killed by the world", "\"world\" killed " + bob + " with \"trigger_hurt\"", "world"},
       {"a player without id", "\"Al<1><><marine1team>\" killed " + bob + " with \"lmg\"", "world"},
@@ -185,6 +192,19 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
     LogCounts counts;
     TallyLine(std::string(frame) + kill, tally, counts);
     EXPECT_EQ(CounterMoved(counts), "malformed");
+  }
+  // A kill dated after the tally's latest time counts as dated in the
+  // future, and rates nobody; one dated at it counts.
+  const int64_t latest = 1710450475;  // 03/14/2024 21:07:55 as if UTC
+  for (const auto& [frame, counter] : {std::pair{"L 03/14/2024 - 21:07:56: ", "future"},
+                                       std::pair{"L 03/14/2024 - 21:07:55: ", "counted"},
+                                       std::pair{"L 03/15/2031 - 21:07:55: ", "future"}}) {
+    SCOPED_TRACE(frame);
+    KillTally tally(30, latest);
+    LogCounts counts;
+    TallyLine(std::string(frame) + kill, tally, counts);
+    EXPECT_EQ(CounterMoved(counts), counter);
+    EXPECT_EQ(tally.Players().size(), counter == std::string("future") ? 0u : 2u);
   }
 }
 
