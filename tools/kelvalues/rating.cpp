@@ -205,17 +205,23 @@ std::string KillTally::Player::Id() const {
 
 int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
-  return account != 0 ? IndexOfAccount(account) : IndexOfText(writtenId);
+  if (account == 0) return IndexOfText(writtenId);
+  // Found here, not in a call: two lookups a kill line.
+  const int64_t index = accounts_.Find(account);
+  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
 }
 
 int64_t KillTally::IndexOfAccount(uint64_t account) {
-  int64_t index = accounts_.Find(account);
-  if (index != AccountIndexes::kMissing) return index;
+  const int64_t index = accounts_.Find(account);
+  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
+}
+
+int64_t KillTally::AddPlayer(uint64_t account) {
   if (players_.size() >= maxPlayers_) {
     full_ = true;
     return -1;
   }
-  index = static_cast<int64_t>(players_.size());
+  const auto index = static_cast<int64_t>(players_.size());
   players_.push_back(Player{static_cast<uint32_t>(account), 0, 0});
   weightedKills_.push_back(0);
   accounts_.Add(account, index);

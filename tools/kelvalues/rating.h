@@ -77,6 +77,8 @@ class KillTally {
   int64_t IndexOf(std::string_view writtenId);
   int64_t IndexOfText(std::string_view writtenId);
   int64_t IndexOfAccount(uint64_t account);
+  // The index of a new player, or -1 when the limit is reached.
+  int64_t AddPlayer(uint64_t account);
   double WeightAt(int64_t time);
   double Decay(int64_t age);
   void Rescale(double factor);
