@@ -177,6 +177,44 @@ std::vector<std::string> PartsLastFirst(std::string_view path) {
   return parts;
 }
 
+// The folder a relative path starts from, "" for the root.
+bool WalkStart(const std::string& path, std::string& done, std::string& error) {
+  done.clear();
+  if (!path.empty() && path.front() == '/') return true;
+  char* const cwd = getcwd(nullptr, 0);
+  if (cwd == nullptr) {
+    error = ErrnoText("cannot find the folder of", path, errno);
+    return false;
+  }
+  if (std::strcmp(cwd, "/") != 0) done = cwd;
+  std::free(cwd);
+  return true;
+}
+
+// Puts the parts of the link at `link` in front of `rest`, the root
+// starting `done` anew when the link's text is absolute.
+bool FollowLink(const std::string& link, std::string& done, std::vector<std::string>& rest,
+                std::string& error) {
+  char target[PATH_MAX];
+  const ssize_t length = readlink(link.c_str(), target, sizeof target);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
+    error = ErrnoText("cannot follow", link, length < 0 ? errno : ENAMETOOLONG);
+    return false;
+  }
+  if (target[0] == '/') done.clear();
+  for (std::string& part : PartsLastFirst(std::string_view(target, length))) {
+    rest.push_back(std::move(part));
+  }
+  return true;
+}
+
+// Whether the path `next` is a trusted link last in the path that leads to
+// neither a regular file nor a folder: a device, written into as it is.
+bool IsDeviceLink(const std::string& next, bool last) {
+  struct stat end {};
+  return last && stat(next.c_str(), &end) == 0 && !S_ISREG(end.st_mode) && !S_ISDIR(end.st_mode);
+}
+
 // `path` as an absolute path without links, "." or "..", walked part by
 // part as the kernel does, each link followed only when trusted.  A
 // trusted link that is the last part and leads to neither a regular file
@@ -185,15 +223,7 @@ std::vector<std::string> PartsLastFirst(std::string_view path) {
 // are.
 bool ResolveOutputPath(const std::string& path, std::string& resolved, std::string& error) {
   std::string done;  // the parts walked, "" for the root
-  if (path.empty() || path.front() != '/') {
-    char* const cwd = getcwd(nullptr, 0);
-    if (cwd == nullptr) {
-      error = ErrnoText("cannot find the folder of", path, errno);
-      return false;
-    }
-    done = std::strcmp(cwd, "/") == 0 ? "" : cwd;
-    std::free(cwd);
-  }
+  if (!WalkStart(path, done, error)) return false;
   std::vector<std::string> rest = PartsLastFirst(path);
   constexpr int kMaxLinks = 40;  // the kernel's own limit
   int links = 0;
@@ -205,34 +235,29 @@ bool ResolveOutputPath(const std::string& path, std::string& resolved, std::stri
       if (!done.empty()) done.resize(done.rfind('/'));  // `done` starts with '/'
       continue;
     }
-    const std::string next = done + "/" + part;
+    std::string next = done;
+    next += '/';
+    next += part;
     struct stat info {};
     if (lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-      done = next;
+      done = std::move(next);
       continue;
     }
     if (!IsTrustedLink(info)) {
       error = "will not follow the symbolic link " + next + ": it belongs to user " +
-              std::to_string(info.st_uid) + ", and -o follows only links of root or of the user " +
-              "running kelvalues";
+              std::to_string(info.st_uid) +
+              ", and -o follows only links of root or of the user running kelvalues";
       return false;
     }
-    struct stat end {};
-    if (rest.empty() && stat(next.c_str(), &end) == 0 && !S_ISREG(end.st_mode) &&
-        !S_ISDIR(end.st_mode)) {
-      done = next;
+    if (IsDeviceLink(next, rest.empty())) {
+      done = std::move(next);
       break;
     }
-    char target[PATH_MAX];
-    const ssize_t length = readlink(next.c_str(), target, sizeof target);
-    if (++links > kMaxLinks || length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
-      error = ErrnoText("cannot follow", next, links > kMaxLinks ? ELOOP : errno);
+    if (++links > kMaxLinks) {
+      error = ErrnoText("cannot follow", next, ELOOP);
       return false;
     }
-    if (target[0] == '/') done.clear();
-    for (std::string& linked : PartsLastFirst(std::string_view(target, length))) {
-      rest.push_back(std::move(linked));
-    }
+    if (!FollowLink(next, done, rest, error)) return false;
   }
   resolved = done.empty() ? "/" : done;
   return true;
