@@ -96,6 +96,12 @@ if $root; then
   expect 1 "$work/a.log" -o "$work/shared/player_values.txt"
   said "will not write into $work/shared/: users other than its owner (user 65534)"
   [ -z "$(ls "$work/shared")" ] || fail "wrote into a folder others may write"
+  # from-hlstats refuses it before it reads the password or connects.
+  status=0
+  "$kelvalues" from-hlstats --socket "$work/none.sock" --user u --password-file "$work/none" \
+    --database d --game g -o "$work/shared/player_values.txt" 2>"$work/stderr" || status=$?
+  [ "$status" -eq 1 ] || fail "from-hlstats into a shared folder: exit status $status, not 1"
+  said "will not write into $work/shared/"
   expect 0 as_user "$work/a.log" -o "$work/shared/player_values.txt"
   [ -s "$work/shared/player_values.txt" ] || fail "the folder's owner was refused"
   # Root's links are followed by anyone.

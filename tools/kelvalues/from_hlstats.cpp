@@ -346,6 +346,10 @@ int Fail(const std::string& message) {
 }
 
 int Run(const Options& options) {
+  // A refused -o is told before the database is asked anything.
+  if (std::string error; !options.output.empty() && !CheckOutputPath(options.output, error)) {
+    return Fail(error);
+  }
   std::string password;
   if (std::optional<std::string> error = ReadPassword(options.passwordFile, password)) {
     return Fail(*error);
