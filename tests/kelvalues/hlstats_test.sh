@@ -167,4 +167,25 @@ from_hlstats --password-file "$work/password" --game ns --port 3306 2>/dev/null 
 [ "$status" -eq 2 ] || fail "--port with --socket: exit status $status"
 
 stop_server
+
+# A connection lost while the rows come (a server that drops it after the
+# columns, or after a row) is a failure that says so, never an empty reason.
+for stage in fetch row; do
+  rm -f "$work/dropping.sock.ready"
+  python3 "$(dirname "$0")/dropping_server.py" "$work/dropping.sock" "$stage" &
+  server_pid=$!
+  tries=0
+  until [ -e "$work/dropping.sock.ready" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -le 100 ] || fail "the dropping server did not start"
+    sleep 0.1
+  done
+  status=0
+  "$kelvalues" from-hlstats --socket "$work/dropping.sock" --user kel --database hlstats \
+    --password-file "$work/password" --game ns -o "$target" >/dev/null 2>"$work/stderr" || status=$?
+  [ "$status" -eq 1 ] || fail "connection lost at $stage: exit status $status"
+  grep -q '^kelvalues: the database refused the query: [^ ]' "$work/stderr" ||
+    fail "connection lost at $stage: no reason given: $(cat "$work/stderr")"
+  stop_server
+done
 echo "from-hlstats against MariaDB: passed"
