@@ -2,7 +2,9 @@
 //
 // Adding a variable is one row here: the plugin shell registers the rows
 // marked as the plugin's own, in this order, at GiveFnptrsToDll, and the
-// code reads and sets variables by their Cvar name, never by a text.
+// code reads and sets variables by their Cvar name, never by a text.  The
+// range and comment columns are for operators: the example server.cfg in
+// the release (examples/kel.example.cfg) is written from them.
 #pragma once
 
 #include <cstddef>
@@ -33,22 +35,38 @@ enum class CvarRegistration : int {
 
 struct ConsoleVariable {
   const char* name;
-  const char* defaultValue;  // for registered variables
+  const char* defaultValue;  // registered with, or read when the server has none
   Cvar id;
   CvarRegistration registration;
+  const char* range;    // the values it takes, for operators
+  const char* comment;  // what it does, in one line
 };
 
 inline constexpr ConsoleVariable kConsoleVariables[] = {
-    {"mm_kel_version", kPluginVersion, Cvar::Version, CvarRegistration::Server},
-    {"kel_handicapteam", "none", Cvar::HandicapTeam, CvarRegistration::Protected},
+    {"mm_kel_version", kPluginVersion, Cvar::Version, CvarRegistration::Server,
+     "read-only: set back at every map start", "the plugin's version, shown to server browsers"},
+    {"kel_handicapteam", "none", Cvar::HandicapTeam, CvarRegistration::Protected,
+     "none, marines or aliens (lower case, any other text is none)",
+     "that team counts one extra player when balance is judged (read at map start)"},
     {"kel_playervaluesfile", "player_values.txt", Cvar::PlayerValuesFile,
-     CvarRegistration::Protected},
-    {"kel_autobalance", "0", Cvar::AutoBalance, CvarRegistration::Plain},
-    {"kel_immunity", "0", Cvar::Immunity, CvarRegistration::Plain},
-    {"kel_move_cooldown", "0", Cvar::MoveCooldown, CvarRegistration::Plain},
-    {"kel_eventeams_search", "quick", Cvar::EvenTeamsSearch, CvarRegistration::Plain},
-    {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs},
-    {"qvd_disable_notice", "", Cvar::DisableNotice, CvarRegistration::NotOurs},
+     CvarRegistration::Protected, "a path relative to addons/kel/dlls/, with forward slashes",
+     "the player values file that stv and eventeams read (read at map start)"},
+    {"kel_autobalance", "0", Cvar::AutoBalance, CvarRegistration::Plain,
+     "0 (off) or seconds above 0",
+     "once one team has had too many players that long, the plugin arms kel itself"},
+    {"kel_immunity", "0", Cvar::Immunity, CvarRegistration::Plain, "0 (off) or 1",
+     "1: operators are never moved at death or by movelast, and rrr leaves them waiting"},
+    {"kel_move_cooldown", "0", Cvar::MoveCooldown, CvarRegistration::Plain,
+     "0 (off) or seconds above 0",
+     "a player moved at death or by movelast is not moved by either again for that long"},
+    {"kel_eventeams_search", "quick", Cvar::EvenTeamsSearch, CvarRegistration::Plain,
+     "quick or best (any other text is quick)",
+     "how eventeams places the waiting players: a bounded random search or the exact best"},
+    {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs,
+     "authentication ids separated by commas or blanks",
+     "the operators, who may use kel, movelast, rrr and eventeams"},
+    {"qvd_disable_notice", "0", Cvar::DisableNotice, CvarRegistration::NotOurs,
+     "0 (notices on) or 1 (any number above 0 is off)", "switches off the chat notices to players"},
 };
 inline constexpr std::size_t kConsoleVariableCount = std::size(kConsoleVariables);
 
