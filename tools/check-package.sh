@@ -1,8 +1,14 @@
 #!/bin/sh
 # Checks the release archives that tools/package.sh wrote:
-#   1. both archives exist and hold exactly the operator's layout;
-#   2. both unpack to the same bytes, and the example values file and the
-#      guide are the repository's current ones;
+#   0. dist/SHA256SUMS holds the right checksum of each archive and debug
+#      file, in the form sha256sum -c reads;
+#   1. both archives exist and hold exactly the operator's layout, and the
+#      guide inside names exactly the files they hold;
+#   2. both unpack to the same bytes; the files copied from the repository
+#      (the example values file and server.cfg, the guide, the changelog,
+#      the license) are its current ones; the changelog's newest version is
+#      the package's; every link in the guide resolves inside the unpacked
+#      tree;
 #   3. the Linux library is a 32-bit i386 shared object exporting exactly
 #      the six entry points, loads on every server with glibc 2.11 or later
 #      (tools/check-loadable.sh) as the guide says, carries no debug
@@ -15,13 +21,15 @@
 #      the simulated server, reports its version and rates a player by the
 #      packaged example values file copied to its live name.
 # Usage: tools/check-package.sh [dist-folder]   (default: dist)
-# KELSIM names the simulated server program (default: the i386 build's).
+# KELSIM names the simulated server program (default: the i386 build's,
+# which the check builds when it is not there yet).
 set -eu
 cd "$(dirname "$0")/.."
 
 dist=${1:-dist}
-kelsim=${KELSIM:-build/i386/tools/kelsim/kelsim}
-version=${KEL_VERSION:-$(cat "${KEL_BUILD_I386:-build/i386}/kel_version.txt")}
+build_i386=${KEL_BUILD_I386:-build/i386}
+kelsim=${KELSIM:-$build_i386/tools/kelsim/kelsim}
+version=${KEL_VERSION:-$(cat "$build_i386/kel_version.txt")}
 name=kel_mm-$version
 zip=$dist/$name.zip
 tgz=$dist/$name.tar.gz
@@ -30,7 +38,20 @@ dll_path=addons/kel/dlls/kel_mm.dll
 values_path=addons/kel/dlls/player_values.example.txt
 live_values_path=addons/kel/dlls/player_values.txt
 guide_path=addons/kel/operator-guide.md
-expected_files=$(printf '%s\n' "$so_path" "$dll_path" "$values_path" "$guide_path" | LC_ALL=C sort)
+changelog_path=addons/kel/CHANGELOG.md
+# Files shipped as they are in the repository: the place in the archives,
+# then the repository's file.
+copies="
+$values_path examples/player_values.txt
+addons/kel/kel.example.cfg examples/kel.example.cfg
+$guide_path docs/operator-guide.md
+$changelog_path CHANGELOG.md
+addons/kel/LICENSE LICENSE
+"
+expected_files=$({
+  printf '%s\n' "$so_path" "$dll_path"
+  echo "$copies" | awk 'NF {print $1}'
+} | LC_ALL=C sort)
 entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
 
 work=$(mktemp -d)
@@ -51,13 +72,27 @@ for archive in "$zip" "$tgz"; do
   fi
 done
 
+# ----------------------------------------------------------- 0. checksums
+sums=$dist/SHA256SUMS
+sums_expected=$(printf '%s\n' "$name.zip" "$name.tar.gz" kel_mm_i386.so.debug kel_mm.dll.debug | LC_ALL=C sort)
+if [ ! -f "$sums" ]; then
+  fail "$sums is missing"
+elif ! (cd "$dist" && sha256sum --strict --quiet -c SHA256SUMS) >"$work/sums" 2>&1; then
+  fail "$sums does not match the files: $(tr '\n' ' ' <"$work/sums")"
+elif [ "$(awk '{print $2}' "$sums" | LC_ALL=C sort)" != "$sums_expected" ]; then
+  fail "$sums lists [$(awk '{print $2}' "$sums" | tr '\n' ' ')], expected [$(echo "$sums_expected" | tr '\n' ' ')]"
+else
+  pass "sha256sum -c SHA256SUMS: $(echo "$sums_expected" | tr '\n' ' ')OK"
+fi
+
 # -------------------------------------------------------------- 1. layout
-unzip -Z1 "$zip" | sed 's|/$||' >"$work/zip-entries"
-tar -tzf "$tgz" | sed 's|^\./||; s|/$||' | grep -vx '\.\{0,1\}' >"$work/tar-entries" || true
+# Directory entries (ending in /) are allowed, tar has them; every other
+# entry must be one of the expected files, and each of those must be there
+# once.
+unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort >"$work/zip-files" || true
+tar -tzf "$tgz" | grep -v '/$' | sed 's|^\./||' | LC_ALL=C sort >"$work/tar-files" || true
 for kind in zip tar; do
-  # Directory entries are allowed (tar has them); every other entry must be
-  # one of the expected files, and each of those must be there once.
-  files=$(grep -vxE 'addons|addons/kel|addons/kel/dlls' "$work/$kind-entries" | LC_ALL=C sort)
+  files=$(cat "$work/$kind-files")
   if [ "$files" = "$expected_files" ]; then
     pass "$kind archive holds exactly: $(echo "$expected_files" | tr '\n' ' ')"
   else
@@ -69,21 +104,58 @@ mkdir -p "$work/zip" "$work/tar"
 unzip -q "$zip" -d "$work/zip"
 tar -xzf "$tgz" -C "$work/tar"
 
+# The guide's list of what the archives hold: the lines of its first code
+# block under "## Installing" that name a file under addons/.
+guide_list=$(awk '/^## / {installing = ($0 == "## Installing")}
+  installing && /^```/ {if (fenced) exit; fenced = 1; next}
+  installing && fenced && /^addons\// {print $1}' "$work/tar/$guide_path" | LC_ALL=C sort)
+if [ "$guide_list" = "$(cat "$work/tar-files")" ]; then
+  pass "the guide names each file the archives hold"
+else
+  fail "the guide names [$(echo "$guide_list" | tr '\n' ' ')], the archives hold [$(tr '\n' ' ' <"$work/tar-files")]"
+fi
+
 # -------------------------------------------------------------- 2. contents
 if diff -r "$work/zip" "$work/tar" >"$work/diff" 2>&1; then
   pass "both archives unpack to the same files"
 else
   fail "the archives differ: $(head -n 3 "$work/diff" | tr '\n' ' ')"
 fi
-if cmp -s "$work/tar/$values_path" examples/player_values.txt; then
-  pass "player_values.example.txt is examples/player_values.txt"
+echo "$copies" | awk NF >"$work/copies"
+while read -r place file; do
+  if cmp -s "$work/tar/$place" "$file"; then
+    pass "$place is $file"
+  else
+    fail "$place differs from $file (package again)"
+  fi
+done <"$work/copies"
+if tools/check-changelog.sh "$work/tar/$changelog_path" "$version" >"$work/changelog" 2>&1; then
+  pass "the changelog's newest version is $version"
 else
-  fail "$values_path differs from examples/player_values.txt (package again)"
+  fail "$changelog_path: $(tr '\n' ' ' <"$work/changelog")"
 fi
-if cmp -s "$work/tar/$guide_path" docs/operator-guide.md; then
-  pass "the guide is docs/operator-guide.md"
+# Every link in the guide leads to a heading of its own or to a file in
+# the unpacked tree; links to web addresses are not followed.
+awk '/^```/ {fenced = !fenced; next}
+  fenced {next}
+  /^#+ / {h = tolower($0); sub(/^#+ /, "", h); gsub(/[^a-z0-9 _-]/, "", h); gsub(/ /, "-", h)
+    print "#" h >anchors; next}
+  {line = $0
+    while (match(line, /\]\([^)]*\)/)) {print substr(line, RSTART + 2, RLENGTH - 3); line = substr(line, RSTART + RLENGTH)}}
+' anchors="$work/anchors" "$work/tar/$guide_path" | LC_ALL=C sort -u >"$work/links"
+touch "$work/anchors"
+broken=""
+while read -r target; do
+  case "$target" in
+    *://* | mailto:*) continue ;;
+    '#'*) grep -qxF -- "$target" "$work/anchors" || broken="$broken $target" ;;
+    *) [ -e "$work/tar/$(dirname "$guide_path")/${target%%#*}" ] || broken="$broken $target" ;;
+  esac
+done <"$work/links"
+if [ -z "$broken" ]; then
+  pass "the guide's $(wc -l <"$work/links") links resolve inside the unpacked tree"
 else
-  fail "$guide_path differs from docs/operator-guide.md (package again)"
+  fail "the guide links to what the unpacked tree does not hold:$broken"
 fi
 for lib in "$so_path" "$dll_path"; do
   [ -x "$work/tar/$lib" ] || fail "$lib is not executable in the tar archive"
@@ -173,6 +245,12 @@ done
 # beside that copy as player_values.txt, where the plugin looks by default,
 # as the guide tells the operator to copy it).  A player listed in the
 # file must then be rated with the file's value.
+if [ ! -x "$kelsim" ] && [ -z "${KELSIM:-}" ]; then
+  # A fresh clone has built only the libraries (tools/package.sh).
+  echo "check-package: building the simulated server in $build_i386"
+  cmake --build "$build_i386" --target kelsim -j2 >"$work/kelsim-build" 2>&1 ||
+    sed 's/^/    /' "$work/kelsim-build"
+fi
 if [ ! -x "$kelsim" ]; then
   fail "no simulated server at $kelsim (build target kelsim of the i386 preset)"
 else

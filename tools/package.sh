@@ -1,18 +1,23 @@
 #!/bin/sh
-# Builds the release archives dist/kel_mm-<version>.zip and .tar.gz.
+# Builds the release archives dist/kel_mm-<version>.zip and .tar.gz, and
+# dist/SHA256SUMS with the checksums of everything it writes to dist/.
 #
-# Both hold the same tree, laid out as it goes into the game folder (the
-# folder of liblist.gam, e.g. ns/), so an operator unpacks either there:
+# Both archives hold the same tree, laid out as it goes into the game folder
+# (the folder of liblist.gam, e.g. ns/), so an operator unpacks either there:
 #
 #   addons/kel/dlls/kel_mm_i386.so             Linux i386 plugin
 #   addons/kel/dlls/kel_mm.dll                 Windows i686 plugin
 #   addons/kel/dlls/player_values.example.txt  example values
+#   addons/kel/kel.example.cfg                 console variables for server.cfg
 #   addons/kel/operator-guide.md               the operator guide
+#   addons/kel/CHANGELOG.md                    what changed, release by release
+#   addons/kel/LICENSE                         the license
 #
-# The example values file does not carry the live name player_values.txt,
-# so unpacking a newer archive over an installed one never replaces the
-# operator's own file; the guide says to copy the example once at first
-# install.
+# (The guide lists the same files, and tools/check-package.sh holds the
+# archives to that list.)  The example values file does not carry the live
+# name player_values.txt, so unpacking a newer archive over an installed one
+# never replaces the operator's own file; the guide says to copy the example
+# once at first install.
 #
 # The libraries are shipped without debug information.  It is kept beside
 # the archives instead, as dist/kel_mm_i386.so.debug and
@@ -24,9 +29,12 @@
 # only).  KEL_BUILD_I386 and KEL_BUILD_WIN32 name other build folders for the
 # same presets.  The version is the plugin's own, which the build writes
 # into the i386 build folder as kel_version.txt (from KEL_VERSION in
-# CMakeLists.txt); KEL_VERSION in the environment overrides it.  Entries have a fixed order, owner
-# and time stamp (the last commit's time), so packaging the same builds
-# again gives byte-identical archives.
+# CMakeLists.txt); KEL_VERSION in the environment overrides it.
+#
+# The same commit packaged in any folder gives byte-identical files in dist/
+# (tests/release/reproducible.sh): the builds map the folders' paths away,
+# and the archives' entries have a fixed order, owner, mode and time stamp,
+# the last commit's time (SOURCE_DATE_EPOCH overrides it).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -56,9 +64,16 @@ esac
 
 so=$build_i386/kel_mm_i386.so
 dll=$build_win32/kel_mm.dll
-values=examples/player_values.txt
-guide=docs/operator-guide.md
-for f in "$so" "$dll" "$values" "$guide"; do
+# Files shipped as they are in the repository: the place in the archives,
+# then the repository's file.
+copies='
+addons/kel/dlls/player_values.example.txt examples/player_values.txt
+addons/kel/kel.example.cfg examples/kel.example.cfg
+addons/kel/operator-guide.md docs/operator-guide.md
+addons/kel/CHANGELOG.md CHANGELOG.md
+addons/kel/LICENSE LICENSE
+'
+for f in "$so" "$dll" $(echo "$copies" | awk '{print $2}'); do
   if [ ! -f "$f" ]; then
     echo "package: missing $f" >&2
     exit 1
@@ -90,15 +105,16 @@ split_debug() {
 split_debug objcopy strip "$tree/addons/kel/dlls/kel_mm_i386.so" "$root/dist/kel_mm_i386.so.debug"
 split_debug i686-w64-mingw32-objcopy i686-w64-mingw32-strip "$tree/addons/kel/dlls/kel_mm.dll" \
   "$root/dist/kel_mm.dll.debug"
-install -m 0644 "$values" "$tree/addons/kel/dlls/player_values.example.txt"
-install -m 0644 "$guide" "$tree/addons/kel/operator-guide.md"
+echo "$copies" | awk NF | while read -r place file; do
+  install -D -m 0644 "$file" "$tree/$place"
+done
 
 epoch=$SOURCE_DATE_EPOCH
 stamp=$(date -u -d "@$epoch" +%Y%m%d%H%M.%S)
+find "$tree" -type d -exec chmod 0755 {} +
 find "$tree" -exec touch -h -t "$stamp" {} +
-chmod 0755 "$tree/addons" "$tree/addons/kel" "$tree/addons/kel/dlls"
 
-rm -f "dist/$name.zip" "dist/$name.tar.gz"
+rm -f "dist/$name.zip" "dist/$name.tar.gz" dist/SHA256SUMS
 (
   cd "$tree"
   find addons | LC_ALL=C sort >"$stage/list"
@@ -106,6 +122,9 @@ rm -f "dist/$name.zip" "dist/$name.tar.gz"
   tar --format=ustar --owner=0 --group=0 --numeric-owner --mtime="@$epoch" \
     --no-recursion -cf - -T "$stage/list" | gzip -n -9 >"$root/dist/$name.tar.gz"
 )
-echo "package: wrote dist/$name.zip and dist/$name.tar.gz" \
+# Checksums of what an operator downloads, in the form sha256sum -c reads
+# in dist/.
+(cd dist && sha256sum "$name.zip" "$name.tar.gz" kel_mm_i386.so.debug kel_mm.dll.debug >SHA256SUMS)
+echo "package: wrote dist/$name.zip, dist/$name.tar.gz and dist/SHA256SUMS" \
   "(Linux library $(wc -c <"$tree/addons/kel/dlls/kel_mm_i386.so") bytes," \
   "debug information in dist/kel_mm_i386.so.debug and dist/kel_mm.dll.debug)"
