@@ -6,9 +6,9 @@
 //   kel_example_cfg                 prints the file
 //   kel_example_cfg --compare FILE  exit 0 when FILE is what it would print,
 //                                   else 1, naming the first line that differs
-#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -27,7 +27,10 @@ bool FitsOnACfgLine(std::string_view text) {
 
 // What is wrong with a row for the file, or nullptr.
 const char* RowFault(const ConsoleVariable& row) {
-  if (!row.range || !*row.range || !row.comment || !*row.comment) return "no range or comment";
+  if (row.range == nullptr || row.comment == nullptr || std::strlen(row.range) == 0 ||
+      std::strlen(row.comment) == 0) {
+    return "no range or comment";
+  }
   if (!FitsOnACfgLine(row.name) || !FitsOnACfgLine(row.defaultValue) ||
       !FitsOnACfgLine(row.range) || !FitsOnACfgLine(row.comment)) {
     return "a ';' or a line end in its texts";
@@ -58,7 +61,7 @@ std::string ExampleCfg() {
   bool serverSection = false;
   for (const ConsoleVariable& row : kConsoleVariables) {
     if (const char* fault = RowFault(row)) {
-      std::fprintf(stderr, "kel_example_cfg: console variable %s: %s\n", row.name, fault);
+      std::cerr << "kel_example_cfg: console variable " << row.name << ": " << fault << '\n';
       return {};
     }
     if (row.registration == CvarRegistration::NotOurs && !serverSection) {
@@ -77,7 +80,7 @@ std::string ExampleCfg() {
 int Compare(const char* program, const char* path, const std::string& expected) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    std::fprintf(stderr, "kel_example_cfg: cannot read %s\n", path);
+    std::cerr << "kel_example_cfg: cannot read " << path << '\n';
     return 1;
   }
   std::stringstream held;
@@ -91,17 +94,14 @@ int Compare(const char* program, const char* path, const std::string& expected) 
     const bool hasWant = static_cast<bool>(std::getline(want, wantLine));
     const bool hasHeld = static_cast<bool>(std::getline(held, heldLine));
     if (!hasWant || !hasHeld || wantLine != heldLine) {
-      std::fprintf(stderr, "%s:%d: expected \"%s\", found \"%s\"\n", path, line,
-                   hasWant ? wantLine.c_str() : "(the end)",
-                   hasHeld ? heldLine.c_str() : "(the end)");
+      std::cerr << path << ':' << line << ": expected \"" << (hasWant ? wantLine : "(the end)")
+                << "\", found \"" << (hasHeld ? heldLine : "(the end)") << "\"\n";
       break;
     }
     ++line;
   }
-  std::fprintf(stderr,
-               "kel_example_cfg: %s is not the table's example: write it again with\n"
-               "  %s > %s\n",
-               path, program, path);
+  std::cerr << "kel_example_cfg: " << path << " is not the table's example: write it again with\n  "
+            << program << " > " << path << '\n';
   return 1;
 }
 
@@ -112,9 +112,9 @@ int main(int argc, char** argv) {
   if (text.empty()) return 1;
   if (argc == 3 && std::strcmp(argv[1], "--compare") == 0) return Compare(argv[0], argv[2], text);
   if (argc != 1) {
-    std::fprintf(stderr, "usage: kel_example_cfg [--compare FILE]\n");
+    std::cerr << "usage: kel_example_cfg [--compare FILE]\n";
     return 2;
   }
-  std::fputs(text.c_str(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  std::cout << text << std::flush;
+  return std::cout ? 0 : 1;
 }
