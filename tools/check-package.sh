@@ -144,12 +144,19 @@ awk '/^```/ {fenced = !fenced; next}
     while (match(line, /\]\([^)]*\)/)) {print substr(line, RSTART + 2, RLENGTH - 3); line = substr(line, RSTART + RLENGTH)}}
 ' anchors="$work/anchors" "$work/tar/$guide_path" | LC_ALL=C sort -u >"$work/links"
 touch "$work/anchors"
+tree_root=$(realpath "$work/tar")
 broken=""
 while read -r target; do
   case "$target" in
     *://* | mailto:*) continue ;;
     '#'*) grep -qxF -- "$target" "$work/anchors" || broken="$broken $target" ;;
-    *) [ -e "$work/tar/$(dirname "$guide_path")/${target%%#*}" ] || broken="$broken $target" ;;
+    *)
+      resolved=$(realpath -m "$work/tar/$(dirname "$guide_path")/${target%%#*}")
+      case "$resolved" in
+        "$tree_root"/*) [ -e "$resolved" ] || broken="$broken $target" ;;
+        *) broken="$broken $target" ;;
+      esac
+      ;;
   esac
 done <"$work/links"
 if [ -z "$broken" ]; then

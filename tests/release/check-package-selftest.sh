@@ -45,7 +45,12 @@ damage_missing_license() { rm "$1/addons/kel/LICENSE"; }
 damage_stale_cfg() { sed -i 's/^kel_autobalance "0"/kel_autobalance "30"/' "$1/addons/kel/kel.example.cfg"; }
 # A file both archives hold that the guide does not name.
 damage_unnamed_file() { cp "$1/addons/kel/LICENSE" "$1/addons/kel/LICENSE.txt"; }
-damage_broken_link() { echo "See [the notes](notes.md)." >>"$1/addons/kel/operator-guide.md"; }
+# A link to a file the archives lack, and one out of the unpacked tree to
+# a file that exists wherever the archive is unpacked.
+damage_broken_link() {
+  echo "See [the notes](notes.md) and [the folder](../../../../../../../../../tmp)." \
+    >>"$1/addons/kel/operator-guide.md"
+}
 # A changelog whose newest section is another version than the package's.
 damage_old_changelog() {
   changelog=$1/addons/kel/CHANGELOG.md
@@ -107,7 +112,7 @@ run_case unstripped_so tar "still carries debug information"
 run_case missing_license zip "zip archive holds"
 run_case stale_cfg tar "addons/kel/kel.example.cfg differs from examples/kel.example.cfg"
 run_case unnamed_file both "the guide names ["
-run_case broken_link both "the guide links to what the unpacked tree does not hold: notes.md"
+run_case broken_link both "the guide links to what the unpacked tree does not hold: ../../../../../../../../../tmp notes.md"
 run_case old_changelog both "the newest version is 0.9, but the build says"
 run_case zip_after_sums zip "SHA256SUMS does not match the files"
 run_case missing_sums tar "SHA256SUMS is missing"
