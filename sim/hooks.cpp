@@ -2,6 +2,7 @@
 // mres is set to MRES_UNSET before each call and read after it.
 #include <algorithm>
 
+#include "plugin_call.h"
 #include "sim_state.h"
 
 namespace kelsim::detail {
@@ -30,7 +31,7 @@ void SimState::EndHook(const char* name) {
 int SimState::HookSpawn(edict_t* entity) {
   if (!hooks.pfnSpawn) return 0;
   BeginHook();
-  const int result = hooks.pfnSpawn(entity);
+  const int result = CallPlugin(stackMisalignment, hooks.pfnSpawn, entity);
   EndHook("pfnSpawn");
   return result;
 }
@@ -39,28 +40,29 @@ void SimState::HookClientConnect(edict_t* entity, const std::string& name) {
   if (!hooks.pfnClientConnect) return;
   char reject[128] = {};
   BeginHook();
-  hooks.pfnClientConnect(entity, name.c_str(), "127.0.0.1:27005", reject);
+  CallPlugin(stackMisalignment, hooks.pfnClientConnect, entity, name.c_str(), "127.0.0.1:27005",
+             &reject[0]);
   EndHook("pfnClientConnect");
 }
 
 void SimState::HookClientPutInServer(edict_t* entity) {
   if (!hooks.pfnClientPutInServer) return;
   BeginHook();
-  hooks.pfnClientPutInServer(entity);
+  CallPlugin(stackMisalignment, hooks.pfnClientPutInServer, entity);
   EndHook("pfnClientPutInServer");
 }
 
 void SimState::HookClientDisconnect(edict_t* entity) {
   if (!hooks.pfnClientDisconnect) return;
   BeginHook();
-  hooks.pfnClientDisconnect(entity);
+  CallPlugin(stackMisalignment, hooks.pfnClientDisconnect, entity);
   EndHook("pfnClientDisconnect");
 }
 
 META_RES SimState::HookClientCommand(edict_t* entity) {
   if (!hooks.pfnClientCommand) return MRES_UNSET;
   BeginHook();
-  hooks.pfnClientCommand(entity);
+  CallPlugin(stackMisalignment, hooks.pfnClientCommand, entity);
   EndHook("pfnClientCommand");
   return lastResult;
 }
@@ -70,7 +72,7 @@ META_RES SimState::HookClientUserInfoChanged(edict_t* entity) {
   const int slot = SlotOf(entity);
   char* buffer = slot != 0 ? infoBuffers[static_cast<std::size_t>(slot)].data() : noInfo;
   BeginHook();
-  hooks.pfnClientUserInfoChanged(entity, buffer);
+  CallPlugin(stackMisalignment, hooks.pfnClientUserInfoChanged, entity, buffer);
   EndHook("pfnClientUserInfoChanged");
   return lastResult;
 }
@@ -78,7 +80,7 @@ META_RES SimState::HookClientUserInfoChanged(edict_t* entity) {
 void SimState::HookStartFrame() {
   if (!hooks.pfnStartFrame) return;
   BeginHook();
-  hooks.pfnStartFrame();
+  CallPlugin(stackMisalignment, hooks.pfnStartFrame);
   EndHook("pfnStartFrame");
 }
 

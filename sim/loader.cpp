@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "plugin_call.h"
 #include "sim_state.h"
 
 namespace kelsim::detail {
@@ -81,14 +82,16 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
 
   const auto query = Resolve<META_QUERY_FN>(library, "Meta_Query");
   if (!query) return Fail("no Meta_Query: not a plugin");
-  if (const auto init = Resolve<void (*)(void)>(library, "Meta_Init")) init();
+  if (const auto init = Resolve<void (*)(void)>(library, "Meta_Init"))
+    CallPlugin(stackMisalignment, init);
 
   const auto give = Resolve<GIVE_ENGINE_FUNCTIONS_FN>(library, "GiveFnptrsToDll");
   if (!give) return Fail("no GiveFnptrsToDll");
-  give(&engine.prefix, &globals);
+  CallPlugin(stackMisalignment, give, &engine.prefix, &globals);
 
   plugin_info_t* queried = nullptr;
-  if (query(g_ourVersion, &queried, &utils) != 1) return Fail("Meta_Query did not return 1");
+  if (CallPlugin(stackMisalignment, query, &g_ourVersion[0], &queried, &utils) != 1)
+    return Fail("Meta_Query did not return 1");
   if (!queried) return Fail("Meta_Query gave no plugin information");
   info = queried;
 
@@ -111,7 +114,7 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
   const auto attach = Resolve<META_ATTACH_FN>(library, "Meta_Attach");
   if (!attach) return Fail("no Meta_Attach");
   metaFunctions = META_FUNCTIONS{};
-  if (attach(now, &metaFunctions, &metaGlobals, &gameLibrary) != 1)
+  if (CallPlugin(stackMisalignment, attach, now, &metaFunctions, &metaGlobals, &gameLibrary) != 1)
     return Fail("Meta_Attach did not return 1");
 
   // Each getter gets a zero-filled table of full size and a preset version;
@@ -128,32 +131,38 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
   engineHooksPost = EngineTable{};
   if (mf.pfnGetNewDLLFunctions) {
     int version = NEW_DLL_FUNCTIONS_VERSION;
-    report("GetNewDLLFunctions", mf.pfnGetNewDLLFunctions(&newHooks, &version));
+    report("GetNewDLLFunctions",
+           CallPlugin(stackMisalignment, mf.pfnGetNewDLLFunctions, &newHooks, &version));
   }
   if (mf.pfnGetNewDLLFunctions_Post) {
     int version = NEW_DLL_FUNCTIONS_VERSION;
-    report("GetNewDLLFunctions_Post", mf.pfnGetNewDLLFunctions_Post(&newHooksPost, &version));
+    report("GetNewDLLFunctions_Post",
+           CallPlugin(stackMisalignment, mf.pfnGetNewDLLFunctions_Post, &newHooksPost, &version));
   }
   if (mf.pfnGetEntityAPI2) {
     int version = INTERFACE_VERSION;
-    report("GetEntityAPI2", mf.pfnGetEntityAPI2(&hooks, &version));
+    report("GetEntityAPI2", CallPlugin(stackMisalignment, mf.pfnGetEntityAPI2, &hooks, &version));
   } else if (mf.pfnGetEntityAPI) {
-    report("GetEntityAPI", mf.pfnGetEntityAPI(&hooks, INTERFACE_VERSION));
+    report("GetEntityAPI",
+           CallPlugin(stackMisalignment, mf.pfnGetEntityAPI, &hooks, INTERFACE_VERSION));
   }
   if (mf.pfnGetEntityAPI2_Post) {
     int version = INTERFACE_VERSION;
-    report("GetEntityAPI2_Post", mf.pfnGetEntityAPI2_Post(&postHooks, &version));
+    report("GetEntityAPI2_Post",
+           CallPlugin(stackMisalignment, mf.pfnGetEntityAPI2_Post, &postHooks, &version));
   } else if (mf.pfnGetEntityAPI_Post) {
-    report("GetEntityAPI_Post", mf.pfnGetEntityAPI_Post(&postHooks, INTERFACE_VERSION));
+    report("GetEntityAPI_Post",
+           CallPlugin(stackMisalignment, mf.pfnGetEntityAPI_Post, &postHooks, INTERFACE_VERSION));
   }
   if (mf.pfnGetEngineFunctions) {
     int version = ENGINE_INTERFACE_VERSION;
-    report("GetEngineFunctions", mf.pfnGetEngineFunctions(&engineHooks.prefix, &version));
+    report("GetEngineFunctions",
+           CallPlugin(stackMisalignment, mf.pfnGetEngineFunctions, &engineHooks.prefix, &version));
   }
   if (mf.pfnGetEngineFunctions_Post) {
     int version = ENGINE_INTERFACE_VERSION;
-    report("GetEngineFunctions_Post",
-           mf.pfnGetEngineFunctions_Post(&engineHooksPost.prefix, &version));
+    report("GetEngineFunctions_Post", CallPlugin(stackMisalignment, mf.pfnGetEngineFunctions_Post,
+                                                 &engineHooksPost.prefix, &version));
   }
   // This simulator dispatches only the game's pre hooks; anything else the
   // plugin asks for would silently not run, so say so.
@@ -167,7 +176,8 @@ bool SimState::LoadPlugin(const std::string& path, PLUG_LOADTIME now) {
 void SimState::UnloadPlugin() {
   if (!library) return;
   if (const auto detach = Resolve<META_DETACH_FN>(library, "Meta_Detach")) {
-    if (detach(PT_ANYTIME, PNL_COMMAND) != 1) HostError("Meta_Detach did not return 1");
+    if (CallPlugin(stackMisalignment, detach, PT_ANYTIME, PNL_COMMAND) != 1)
+      HostError("Meta_Detach did not return 1");
   }
   dlclose(library);
   library = nullptr;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "plugin_call.h"
 #include "sim_state.h"
 
 namespace kelsim {
@@ -133,6 +134,15 @@ SimServer::~SimServer() {
   Unload();
   delete impl_;
   detail::UseRealCalendar();
+}
+
+bool SimServer::SetStackMisalignment(int bytes) {
+  if (bytes == 0 ||
+      ((bytes == 4 || bytes == 8 || bytes == 12) && detail::StackMisalignmentSupported())) {
+    impl_->stackMisalignment = bytes;
+    return true;
+  }
+  return false;
 }
 
 bool SimServer::Load(const std::string& pluginPath, PLUG_LOADTIME now) {
@@ -315,7 +325,7 @@ bool SimServer::ServerCommand(const std::vector<std::string>& words) {
       continue;
     if (!command.live) return false;
     s.argStack.push_back(words);
-    command.handler();
+    detail::CallPlugin(s.stackMisalignment, command.handler);
     s.argStack.pop_back();
     return true;
   }

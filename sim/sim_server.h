@@ -115,6 +115,14 @@ class SimServer {
   // step fails.
   bool Load(const std::string& pluginPath, PLUG_LOADTIME now = PT_STARTUP);
   const std::string& LoadError() const;
+  // From now on every call into the plugin (entry points, hooks, the
+  // console command callbacks) is made with the stack pointer `bytes` past
+  // a 16-byte boundary (4, 8 or 12), as a host that keeps only the 4-byte
+  // alignment of the i386 convention may make it; 0 calls directly.  False,
+  // and nothing changes, for any other value, and for anything but 0 where
+  // the simulator is not an i386 build.  The simulator's own engine
+  // functions then also run on such a stack when the plugin calls them.
+  bool SetStackMisalignment(int bytes);
   // Calls Meta_Detach and closes the library, as the manager's unload does
   // mid-map: the players stay, the engine keeps the plugin's console
   // variables (the manager's copies, values and all) and its commands, which

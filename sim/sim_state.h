@@ -155,6 +155,10 @@ struct SimState {
   NEW_DLL_FUNCTIONS gameNewTable{};
   gamedll_funcs_t gameLibrary{};
 
+  // How far off a 16-byte boundary the stack pointer stands at each call
+  // into the plugin (CallPlugin in plugin_call.h): 0, 4, 8 or 12.
+  int stackMisalignment = 0;
+
   // ---- what the plugin handed back ------------------------------------
   META_FUNCTIONS metaFunctions{};
   DLL_FUNCTIONS hooks{};

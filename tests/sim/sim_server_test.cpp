@@ -8,10 +8,39 @@
 #include <string>
 #include <vector>
 
+#include "plugin_call.h"
 #include "sim_fixture.h"
 #include "sim_state.h"
 
 namespace {
+
+#if defined(__i386__)
+// Where the first argument of the last RecordArguments call stood: the
+// stack pointer at the call.
+uintptr_t g_firstArgumentAt = 0;
+int RecordArguments(int first, int second) {
+  g_firstArgumentAt = reinterpret_cast<uintptr_t>(&first);
+  return first * 10 + second;
+}
+
+__attribute__((stdcall)) int Difference(int first, int second) { return first - second; }
+
+// The trampoline leaves the stack pointer exactly as far off 16 as asked,
+// passes the arguments in order and hands back the result; so it does for
+// a stdcall function, which pops its own arguments.
+TEST(MisalignedCall, CallsWithTheStackAsFarOffAsAsked) {
+  const uint32_t words[] = {4, 2};
+  for (const uint32_t misalignment : {0u, 4u, 8u, 12u}) {
+    const uint32_t result = kelsim::detail::kelsim_call_misaligned(
+        reinterpret_cast<const void*>(&RecordArguments), words, 2, misalignment);
+    EXPECT_EQ(result, 42u);
+    EXPECT_EQ(g_firstArgumentAt % 16, misalignment);
+  }
+  EXPECT_EQ(kelsim::detail::kelsim_call_misaligned(reinterpret_cast<const void*>(&Difference),
+                                                   words, 2, 4),
+            2u);
+}
+#endif
 
 using kelsim_test::kAliens;
 using kelsim_test::kMarines;

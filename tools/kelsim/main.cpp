@@ -3,7 +3,7 @@
 // or opens a prompt where the steps are typed one at a time; or previews
 // what eventeams would do with a list of players.
 //
-//   kelsim [--plugin PATH] [--values FILE] [--json] SCENARIO
+//   kelsim [--plugin PATH] [--values FILE] [--json] [--misalign-stack N] SCENARIO
 //   kelsim [--plugin PATH] [--values FILE] [--json] --interactive
 //   kelsim [--plugin PATH] [--values FILE] [--json] --then-interactive SCENARIO
 //   kelsim preview --values FILE PLAYERS [--seed N] [--search quick|best] [--plugin PATH]
@@ -34,7 +34,7 @@ namespace {
 void Usage(std::FILE* out) {
   (void)std::fprintf(
       out,
-      "usage: kelsim [--plugin PATH] [--values FILE] [--json] SCENARIO\n"
+      "usage: kelsim [--plugin PATH] [--values FILE] [--json] [--misalign-stack N] SCENARIO\n"
       "       kelsim [--plugin PATH] [--values FILE] [--json] --interactive\n"
       "       kelsim [--plugin PATH] [--values FILE] [--json] --then-interactive SCENARIO\n"
       "       kelsim preview --values FILE PLAYERS [--seed N] [--search quick|best] "
@@ -43,7 +43,9 @@ void Usage(std::FILE* out) {
       "  --values FILE        copy FILE beside the plugin as player_values.txt first\n"
       "  --json               the transcript as one JSON object a line\n"
       "  --interactive        a prompt to type steps at (also with no SCENARIO on a terminal)\n"
-      "  --then-interactive   play SCENARIO, then open the prompt\n");
+      "  --then-interactive   play SCENARIO, then open the prompt\n"
+      "  --misalign-stack N   call the plugin with the stack N bytes (4, 8 or 12) off a\n"
+      "                       16-byte boundary, as old engines may (i386 builds only)\n");
 }
 
 struct Options {
@@ -53,7 +55,15 @@ struct Options {
   bool json = false;
   bool interactive = false;
   bool thenInteractive = false;
+  int misalignStack = 0;
 };
+
+// --misalign-stack's bytes: 4, 8 or 12; -1 for anything else.
+int MisalignmentOption(const std::string& text) {
+  for (const int bytes : {4, 8, 12})
+    if (text == std::to_string(bytes)) return bytes;
+  return -1;
+}
 
 // 0 parsed; otherwise the exit status (usage shown).
 int ParseOptions(int argc, char** argv, Options& options) {
@@ -61,6 +71,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
     const std::string arg = argv[i];
     if ((arg == "--plugin" || arg == "--values") && i + 1 < argc) {
       (arg == "--plugin" ? options.plugin : options.values) = argv[++i];
+    } else if (arg == "--misalign-stack" && i + 1 < argc) {
+      options.misalignStack = MisalignmentOption(argv[++i]);
     } else if (arg == "--json") {
       options.json = true;
     } else if (arg == "--interactive") {
@@ -135,6 +147,11 @@ int main(int argc, char** argv) {
   }
 
   kelsim::SimServer server(static_cast<int>(maxPlayers));
+  if (options.misalignStack != 0 && !server.SetStackMisalignment(options.misalignStack)) {
+    (void)std::fprintf(stderr,
+                       "kelsim: --misalign-stack takes 4, 8 or 12, and only in an i386 build\n");
+    return 2;
+  }
   if (!options.values.empty()) {
     std::error_code failed;
     std::filesystem::copy_file(options.values, server.PluginDirectory() + "/player_values.txt",
