@@ -1,5 +1,6 @@
 // The engine's services for clients: printing to one (pfnClientPrintf), the
 // limit of his reliable channel in a frame, user ids and info buffers.
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -105,7 +106,11 @@ bool SimState::SendReliable(int slot, std::size_t bytes, bool print) {
 }
 
 void SimState::FlushReliable() {
-  for (PlayerSlot& player : players) {
+  for (std::size_t slot = 1; slot < players.size(); ++slot) {
+    PlayerSlot& player = players[slot];
+    ClientLog& log = clients[slot];
+    log.reliableBytesLastFrame = player.reliableBytes;
+    log.reliableBytesMostInAFrame = std::max(log.reliableBytesMostInAFrame, player.reliableBytes);
     player.reliableBytes = 0;
     player.printedThisFrame = false;
     player.overflowed = false;

@@ -58,6 +58,12 @@ struct ClientLog {
   // line ends) and `consolePending` what follows the last line end.
   std::vector<std::string> console;
   std::string consolePending;
+  // Reliable bytes his channel carried in the last frame that ended, and the
+  // most it carried in any one frame since he connected (or observations
+  // were last cleared), counted as Frame()
+  // counts them (a frame that overflowed counts what it tried to send).
+  std::size_t reliableBytesLastFrame = 0;
+  std::size_t reliableBytesMostInAFrame = 0;
 };
 
 struct RegisteredCvar {

@@ -75,13 +75,29 @@ int HudDuration(float value) {
   return static_cast<int>(scaled);
 }
 
+namespace {
+
+// WriteString stops at the first NUL, so the cut works on the C string.
+std::string_view ShownText(const std::string& text) {
+  return CutToBytes(std::string_view(text.c_str()), kHudTextMaxChars);
+}
+
+}  // namespace
+
+std::size_t HudTextWireBytes(const HudTextParams& params, const std::string& text) {
+  // The message type, the temp entity type, the channel, x and y, the
+  // effect, eight colour bytes, three durations (a fourth with effect 2),
+  // then the text and its terminator.
+  constexpr std::size_t kFieldBytes = 1 + 1 + 1 + 2 + 2 + 1 + 8 + 3 * 2;
+  const std::size_t effectTime = (params.effect & 0xFF) == 2 ? 2 : 0;
+  return kFieldBytes + effectTime + ShownText(text).size() + 1;
+}
+
 void SendHudText(edict_t* player, const HudTextParams& params, const std::string& text) {
   // A client whose player the game has not set up yet gets nothing.
   if (!HostApi::HasGameObject(player)) return;
-  // WriteString stops at the first NUL, so the cut works on the C string.
   char shown[kHudTextMaxChars + 1];
-  const std::string_view whole(text.c_str());
-  const std::string_view cut = CutToBytes(whole, kHudTextMaxChars);
+  const std::string_view cut = ShownText(text);
   std::memcpy(shown, cut.data(), cut.size());
   shown[cut.size()] = '\0';
 

@@ -28,6 +28,10 @@ void SendHudText(edict_t* player, const HudTextParams& params, const std::string
 void HudAlert(edict_t* player, const std::string& text);
 void HudInfo(edict_t* player, const std::string& text);
 
+// What SendHudText puts on the player's reliable channel for `text`, in
+// bytes: the message type, the fields, the text as cut and its terminator.
+std::size_t HudTextWireBytes(const HudTextParams& params, const std::string& text);
+
 // ---- pure parts, exposed for tests --------------------------------------
 
 // On-screen texts (an engine message, not a user message) keep 487.

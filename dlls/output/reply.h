@@ -23,6 +23,17 @@ void ReplyAlert(const CommandCaller& caller, const std::string& text);
 // console.
 void ReplyInfo(const CommandCaller& caller, const std::string& text);
 
+// What the replies to a player's own commands (on-screen answers and
+// console copies) may send him in one server frame, counted as on the wire.
+// His reliable channel carries about 4,000 bytes a frame in all on older
+// engines, the server's own traffic included, and an overflow drops him from
+// the server; a client can send many commands in one frame.  The replies
+// of one command fit with room to spare (an answer of at most 511 bytes and
+// one console copy of at most kConsoleCopyMaxBytes, two more bytes a line);
+// a reply that would go past the budget is dropped whole, silently.  Notices
+// and replies to other players are not counted here.
+inline constexpr std::size_t kRepliesMaxBytesPerFrame = 3000;
+
 // A copy of a long answer on a player's own client console, where an
 // on-screen text too long for the screen can still be read whole: the lines
 // of ConsoleCopyLines, one pfnClientPrintf call each.  Nothing for the server
@@ -32,7 +43,7 @@ void ReplyInfo(const CommandCaller& caller, const std::string& text);
 // channel).
 void CopyToPlayerConsole(const CommandCaller& caller, const std::string& text);
 // The map start: the host clock starts again, and so do the frames counted
-// above.
+// above (console copies and reply bytes).
 void ResetConsoleCopies();
 
 // The most a console copy sends in all, its last line included: the

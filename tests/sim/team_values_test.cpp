@@ -272,6 +272,48 @@ TEST_F(TeamValuesOnABigServer, ConsoleCopyIsCutAtALineEndWithinItsBound) {
   server.Frame();  // the reliable channel is checked as the frame ends
 }
 
+// A client can send many commands in one frame.  What his own commands send
+// him in a frame stays within 3,000 bytes of his reliable channel (about
+// 4,000 on older engines, whose overflow drops him): the first stv is
+// answered whole on screen and console, the replies past the budget are
+// dropped silently, and neither another player's reply nor the next frame's
+// is touched.
+TEST_F(TeamValues, OwnCommandsInOneFrameStayWithinTheReliableChannel) {
+  std::vector<Seat> seats;
+  for (int k = 0; k < 16; ++k)
+    seats.push_back(
+        {"[clan] player number " + std::to_string(k), 1000 + 37 * k, k % 2 ? kAliens : kMarines});
+  const std::vector<int> slots = SeatPlayers(seats);
+  const std::string report = ConsoleReport();
+  const int flooder = slots[0];
+  const int other = slots[1];
+  server.Frame();
+  server.ClearObservations();
+
+  for (int k = 0; k < 16; ++k) server.Say(flooder, "/stv");
+  server.Say(other, "/stv");
+  server.Frame();
+  const std::vector<std::string> shown = HudTexts(flooder);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), report.substr(0, 487));
+  EXPECT_LT(shown.size(), 16u) << "the replies past the budget are dropped";
+  EXPECT_EQ(Printed(server, flooder).size(), Printed(server, other).size())
+      << "one whole console copy each";
+  EXPECT_EQ(HudTexts(other), std::vector<std::string>{shown.front()});
+  const std::size_t flood = server.Client(flooder).reliableBytesLastFrame;
+  EXPECT_LE(flood, 3000u);
+  EXPECT_GT(flood + 520, 3000u) << "as many replies as fit";
+  // Each further answer is the same on-screen text: the message type, the
+  // temp entity's 21 bytes of type and fields, the text and its terminator.
+  const std::size_t answerBytes = 1 + 21 + shown.front().size() + 1;
+  EXPECT_EQ(flood, server.Client(other).reliableBytesLastFrame + (shown.size() - 1) * answerBytes);
+
+  // The next frame answers again.
+  server.Say(flooder, "/stv");
+  server.Frame();
+  EXPECT_EQ(HudTexts(flooder).size(), shown.size() + 1);
+}
+
 TEST_F(TeamValues, ReadyRoomAndNamelessPlayersAreLeftOut) {
   const std::vector<int> slots = SeatPlayers({{"Ann", 100, kMarines},
                                               {"Waiting", 999, kReadyRoom},
