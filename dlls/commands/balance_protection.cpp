@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "cvar_reading.h"
 #include "host_api.h"
 #include "operators.h"
 #include "standard_log.h"
@@ -55,12 +56,12 @@ bool MoveCooldowns::CoolingDown(std::string_view authId, long long now,
 }
 
 bool ImmuneOperator(edict_t* player) {
-  return HostApi::CvarValue(Cvar::Immunity) > 0.0f && IsServerOperator(player);
+  return CvarNumber(Cvar::Immunity) > 0.0f && IsServerOperator(player);
 }
 
 bool SparedFromBalanceMove(edict_t* player) {
   if (ImmuneOperator(player)) return true;
-  const float cooldown = HostApi::CvarValue(Cvar::MoveCooldown);
+  const float cooldown = CvarNumber(Cvar::MoveCooldown);
   if (!(cooldown > 0.0f) || !RecordsKeptFor(player)) return false;
   return g_cooldowns.CoolingDown(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds(),
                                  cooldown);

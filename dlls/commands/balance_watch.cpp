@@ -7,6 +7,7 @@
 #include "balance_protection.h"
 #include "bounded_text.h"
 #include "chat.h"
+#include "cvar_reading.h"
 #include "host_api.h"
 #include "hud_text.h"
 #include "operators.h"
@@ -31,6 +32,7 @@ bool LongerAgoThan(float now, float then, float seconds) { return std::fabs(now 
 // Read every frame while a side is ahead: through the engine's own record,
 // never a lookup by name.
 float AutoBalanceSeconds() { return HostApi::CvarValue(Cvar::AutoBalance); }
+bool AutoBalanceReads() { return CvarReadsAsNumber(Cvar::AutoBalance); }
 
 // The plugin acting on its own leaves a line in the log.
 void LogAutoBalanceArming(Balance ahead) {
@@ -39,7 +41,7 @@ void LogAutoBalanceArming(Balance ahead) {
 }
 
 constinit BalanceWatch g_watch({HostApi::Time, TeamHeadcount, NotifyOperators, AutoBalanceSeconds,
-                                LogAutoBalanceArming});
+                                LogAutoBalanceArming, AutoBalanceReads});
 
 }  // namespace
 
@@ -137,6 +139,7 @@ void BalanceWatch::AutoBalanceCheck() {
   const float seconds = senses_.autoBalanceSeconds();
   const auto due = [&] { return senses_.now() - sideAheadSince_ >= seconds; };
   if (!(seconds > 0.0f) || !due()) return;
+  if (senses_.autoBalanceReads && !senses_.autoBalanceReads()) return;
   // The last refresh may be stale, as before an operator notice.  Even now,
   // or the other side ahead, ends this count or starts a new one.
   Refresh();

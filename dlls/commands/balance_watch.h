@@ -43,6 +43,10 @@ struct BalanceSenses {
   float (*autoBalanceSeconds)() = nullptr;
   // Told, with the side ahead, right before autobalance arms the move.
   void (*autoBalanceArming)(Balance ahead) = nullptr;
+  // Asked only once the count is due: false when kel_autobalance's text is
+  // no number as a whole, which is off whatever the seconds read.  Asking
+  // then keeps the counting frames cheap.
+  bool (*autoBalanceReads)() = nullptr;
 };
 
 class BalanceWatch {

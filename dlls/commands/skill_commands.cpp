@@ -7,6 +7,7 @@
 #include "best_split.h"
 #include "bounded_text.h"
 #include "chat.h"
+#include "cvar_reading.h"
 #include "even_teams.h"
 #include "host_api.h"
 #include "player_values.h"
@@ -16,10 +17,6 @@
 #include "team_values.h"
 
 namespace {
-
-// The server console has been told in this map that kel_eventeams_search
-// names no search.
-bool g_toldUnknownSearch = false;
 
 bool OnATeam(TeamId team) { return team == kMarines || team == kAliens; }
 bool Anywhere(TeamId /*team*/) { return true; }
@@ -67,8 +64,8 @@ void ShowTeamValues(const CommandCaller& caller) {
 EvenTeamsSearch CurrentSearch() {
   const char* text = HostApi::CvarString(Cvar::EvenTeamsSearch);
   const EvenTeamsSearch search = EvenTeamsSearchFromText(text);
-  if (search == EvenTeamsSearch::Quick && std::strcmp(text, "quick") != 0 && !g_toldUnknownSearch) {
-    g_toldUnknownSearch = true;
+  if (search == EvenTeamsSearch::Quick && std::strcmp(text, "quick") != 0 &&
+      FirstCvarNoticeThisMap(Cvar::EvenTeamsSearch)) {
     ConsoleReply(FormatBounded(256,
                                "kel: %s \"%.64s\" names no search; it takes \"quick\" (the "
                                "default) or \"best\", and \"quick\" is used",
@@ -107,8 +104,6 @@ EvenTeamsSearch EvenTeamsSearchFromText(const char* text) {
   return text != nullptr && std::strcmp(text, "best") == 0 ? EvenTeamsSearch::Best
                                                            : EvenTeamsSearch::Quick;
 }
-
-void SkillCommandsMapStart() { g_toldUnknownSearch = false; }
 
 void PlaceBest(const std::vector<RatedPlayer>& players, std::vector<std::string>& teamOneNames,
                std::vector<std::string>& teamTwoNames) {

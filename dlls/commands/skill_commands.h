@@ -42,9 +42,6 @@ enum class EvenTeamsSearch {
 // kel_eventeams_search's text as a search: exactly "best" is Best; "quick"
 // and everything else is Quick.
 EvenTeamsSearch EvenTeamsSearchFromText(const char* text);
-// The map start: the server console is told again, at most once in the new
-// map, when kel_eventeams_search names no search.
-void SkillCommandsMapStart();
 
 // The name lists of a best placement of `players` (gathered in slot order):
 // team one is the current marines and the waiting players BestSplit sends

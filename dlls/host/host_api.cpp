@@ -83,6 +83,11 @@ float CvarValue(Cvar variable) {
   return engineRecord != nullptr ? engineRecord->value : 0.0f;
 }
 
+const char* CvarText(Cvar variable) {
+  const cvar_t* engineRecord = g_cvarPointers[static_cast<std::size_t>(variable)];
+  return engineRecord != nullptr ? NeverNull(engineRecord->string) : CvarString(variable);
+}
+
 void SetCvarString(Cvar variable, const char* value) {
   if (g_engine.pfnCVarSetString) {
     g_engine.pfnCVarSetString(ConsoleVariableOf(variable).name, NeverNull(value));

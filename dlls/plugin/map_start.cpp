@@ -1,13 +1,13 @@
 // The one reset point: run at attach and at every world spawn.  Each part
 // of the plugin's state is reset here, in this order.
 #include "balance_watch.h"
+#include "cvar_reading.h"
 #include "host_api.h"
 #include "player_values.h"
 #include "plugin_shell.h"
 #include "reply.h"
 #include "roster.h"
 #include "server_output.h"
-#include "skill_commands.h"
 
 void MapStart() {
   HostApi::SetCvarString(Cvar::Version, kPluginVersion);  // a changed value is put back
@@ -15,7 +15,8 @@ void MapStart() {
   // AliveSeen, the death-time move, the handicap team; the balance state and
   // the notice timing carry over.
   TheBalanceWatch().MapStart(HandicapFromText(HostApi::CvarString(Cvar::HandicapTeam)));
-  SkillCommandsMapStart();
+  ResetCvarNotices();  // a variable that does not read is told of again
+  TellNumberCvarsThatDoNotRead();
   ResetConsoleCopies();
   // The operator learns at every map start whether his file loaded.
   const std::string path = PlayerValuesPath();

@@ -28,6 +28,10 @@ void SetCvarString(Cvar variable, const char* value);
 // no lookup by name, so the frame hook may read it every frame.  0 when
 // the engine gave no such pointer, or for a variable not the plugin's own.
 float CvarValue(Cvar variable);
+// The text of one of the plugin's own variables through that same record
+// (CvarString's lookup by name for any other); "" when the engine gives none.
+// The engine keeps CvarValue as atof of this text.
+const char* CvarText(Cvar variable);
 
 // ---- engine functions ------------------------------------------------
 // Writes a finished text to the server log (at_logged, through "%s").
