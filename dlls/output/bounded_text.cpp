@@ -20,7 +20,34 @@ std::string FormatBounded(std::size_t capacity, const char* format, ...) {
   return result;
 }
 
+namespace {
+
+bool IsContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// The length a UTF-8 lead byte announces; 0 for a byte that leads nothing.
+std::size_t SequenceLength(char byte) {
+  const auto lead = static_cast<unsigned char>(byte);
+  if ((lead & 0xE0) == 0xC0) return 2;
+  if ((lead & 0xF0) == 0xE0) return 3;
+  if ((lead & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+}  // namespace
+
 std::string_view CutToBytes(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  // The character that the cut would split goes whole: look back from the
+  // first byte dropped for the lead byte of a sequence running past it.
+  // Bytes that are no UTF-8 are cut where the size says.
+  if (IsContinuationByte(text[maxBytes])) {
+    for (std::size_t back = 1; back <= 3 && back <= maxBytes; ++back) {
+      const std::size_t start = maxBytes - back;
+      if (IsContinuationByte(text[start])) continue;
+      if (start + SequenceLength(text[start]) > maxBytes) return text.substr(0, start);
+      break;
+    }
+  }
   return text.substr(0, maxBytes);
 }
 

@@ -12,7 +12,10 @@
 std::string FormatBounded(std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-// The first `maxBytes` bytes of `text` (all of it when it is shorter).
+// The first `maxBytes` bytes of `text` (all of it when it is shorter), less
+// the start of a UTF-8 character the cut would split: a cut text never ends
+// inside a character.  Text of plain ASCII, or bytes that are no UTF-8, are
+// cut at exactly `maxBytes`.
 std::string_view CutToBytes(std::string_view text, std::size_t maxBytes);
 
 // The length of the first piece of `line` that fits in `maxBytes` bytes,

@@ -67,6 +67,41 @@ TEST(PieceLength, DoesNotSplitAUtf8Character) {
   EXPECT_EQ(Pieces(text, 3), (Lines{"ab", "\xC3\xA9", "\xE2\x82\xAC"}));
 }
 
+TEST(CutToBytes, NeverEndsInsideAUtf8Character) {
+  // "ab" + e-acute (2 bytes) + euro sign (3 bytes) + "c"
+  const std::string text =
+      "ab\xC3\xA9\xE2\x82\xAC"
+      "c";
+  struct Case {
+    std::string_view text;
+    std::size_t maxBytes;
+    std::string_view cut;
+  };
+  const Case cases[] = {
+      {"abcdef", 3, "abc"},  // plain ASCII: exactly where the size says
+      {"abc", 3, "abc"},
+      {"abc", 0, ""},
+      {text, 2, "ab"},
+      {text, 3, "ab"},  // would split the e-acute
+      {text, 4, "ab\xC3\xA9"},
+      {text, 5, "ab\xC3\xA9"},  // would split the euro sign
+      {text, 6, "ab\xC3\xA9"},
+      {text, 7, "ab\xC3\xA9\xE2\x82\xAC"},
+      {"\xE2\x82\xAC", 1, ""},  // a character wider than the room goes whole
+      {"\xF0\x9F\x98\x80!", 3, ""},
+      // No UTF-8 (Latin-1, stray continuation bytes): cut at the size.
+      {std::string_view("\x80\x80\x80\x80\x80", 5), 3, "\x80\x80\x80"},
+      {"caf\xE9s", 4, "caf\xE9"},
+      {"\xC3\xA9\x80\x80", 3, "\xC3\xA9\x80"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CutToBytes(c.text, c.maxBytes), c.cut) << c.text << " cut to " << c.maxBytes;
+  }
+  // The chat text keeps its line end after the cut.
+  const std::string euroAtTheEdge = std::string(188, 'a') + "\xE2\x82\xAC" + "tail\n";
+  EXPECT_EQ(ChatTextToSend(euroAtTheEdge), std::string(188, 'a') + "\n");
+}
+
 TEST(ChatTextToSend, FitsOneUserMessage) {
   // destination byte + text + terminator = 192
   const std::string fits(190, 'a');
