@@ -114,16 +114,25 @@ const char* FailureReason(ValuesLoad outcome) {
   return "cannot be read";
 }
 
-// Why a file that would not open failed, from errno.
-ValuesLoad OpenFailure(int error) {
-  return error == ENOENT || error == ENOTDIR ? ValuesLoad::NoSuchFile : ValuesLoad::CannotBeRead;
+// True when `path` names a folder, whether or not it may be read.
+bool NamesAFolder(const std::string& path) {
+#ifdef _WIN32
+  struct _stat64 info;
+  return _stat64(path.c_str(), &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
+#else
+  // O_PATH opens a folder without needing leave to read it.
+  const int fd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+#endif
 }
 
 std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, ValuesLoad& failure) {
 #ifdef _WIN32
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    failure = OpenFailure(errno);
+    failure = ValuesOpenFailure(errno, path);
     return nullptr;
   }
   struct _stat64 info;
@@ -137,7 +146,7 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, Value
   // no effect on the reads of a regular file.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    failure = OpenFailure(errno);
+    failure = ValuesOpenFailure(errno, path);
     return nullptr;
   }
   FileStatus info;
@@ -160,6 +169,12 @@ std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, Value
 }
 
 }  // namespace
+
+ValuesLoad ValuesOpenFailure(int error, const std::string& path) {
+  if (error == ENOENT || error == ENOTDIR) return ValuesLoad::NoSuchFile;
+  if (error == EACCES && NamesAFolder(path)) return ValuesLoad::NotARegularFile;
+  return ValuesLoad::CannotBeRead;
+}
 
 ValueText ReadValueText(std::string_view text) {
   std::size_t i = 0;
@@ -197,7 +212,7 @@ int32_t DefaultValue(int32_t average, int r) {
 }
 
 std::string PlayerValuesPath(std::string_view pluginPath, std::string_view fileName) {
-  const std::size_t slash = pluginPath.rfind('/');
+  const std::size_t slash = pluginPath.find_last_of("/\\");
   std::string path(pluginPath.substr(0, slash == std::string_view::npos ? 0 : slash + 1));
   path += fileName;
   return path;

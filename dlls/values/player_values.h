@@ -30,8 +30,8 @@
 #include "checked_buffer.h"
 
 // Path of the player values file: the directory of the plugin library (up to
-// and including the last '/' of the path the plugin manager reports; nothing
-// when it has none, a backslash is no separator) followed by the text of
+// and including the last '/' or '\' of the path the plugin manager reports,
+// which on Windows may use either; nothing when it has none) followed by the text of
 // kel_playervaluesfile, unchanged.  An empty kel_playervaluesfile thus names
 // the library's directory, which fails to load.
 std::string PlayerValuesPath();
@@ -68,6 +68,13 @@ enum class ValuesLoad {
   CannotBeRead,     // no permission, a read error, memory ran out
   NoValues,         // its values sum to 0 (an empty file among them)
 };
+
+// What a values file that would not open came to, from the open's errno:
+// ENOENT and ENOTDIR name nothing; a folder is NotARegularFile however the
+// open refused it (msvcrt's fopen refuses a folder with EACCES before any
+// type check could run, as Linux does a folder it may not read); anything
+// else CannotBeRead.
+ValuesLoad ValuesOpenFailure(int error, const std::string& path);
 
 class PlayerValues {
  public:

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -189,14 +190,40 @@ TEST(PlayerValuesPathTest, DirectoryOfTheLibraryThenTheFileName) {
        "/srv/hl/ns/addons/kel/dlls/player_values.txt"},
       {"/srv/ns/dlls/kel_mm.dll", "stats/values.txt", "/srv/ns/dlls/stats/values.txt"},
       {"kel_mm.dll", "stats/values.txt", "stats/values.txt"},  // no '/': nothing kept
-      {"addons\\kel\\kel_mm.dll", "v.txt", "v.txt"},           // a backslash is no separator
-      {"/srv/ns/dlls/kel_mm.dll", "", "/srv/ns/dlls/"},        // the directory: fails to load
+      // Windows paths may use either slash.
+      {"addons\\kel\\kel_mm.dll", "v.txt", "addons\\kel\\v.txt"},
+      {"C:\\hlds\\ns/addons\\kel_mm.dll", "v.txt", "C:\\hlds\\ns/addons\\v.txt"},
+      {"C:\\hlds\\ns\\addons/kel_mm.dll", "v.txt", "C:\\hlds\\ns\\addons/v.txt"},
+      {"/srv/ns/dlls/kel_mm.dll", "", "/srv/ns/dlls/"},  // the directory: fails to load
       {"/kel_mm.so", "v.txt", "/v.txt"},
       {"", "v.txt", "v.txt"},
       {"/srv/ns/dlls/", "../v.txt", "/srv/ns/dlls/../v.txt"},  // taken unchanged
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PlayerValuesPath(c.library, c.file), c.path) << c.library << " + " << c.file;
+  }
+}
+
+// Why a values file did not open, as the load line says it: a folder is "not
+// a regular file" also where the open itself refused it with EACCES, as
+// msvcrt's fopen refuses every folder (and Linux one it may not read).
+TEST_F(PlayerValuesTest, AFolderIsNotARegularFileHoweverTheOpenRefusedIt) {
+  const std::string file = Write("a,1\n");
+  const struct {
+    int error;
+    std::string path;
+    ValuesLoad outcome;
+  } cases[] = {
+      {EACCES, dir_, ValuesLoad::NotARegularFile},
+      {EACCES, dir_ + "/", ValuesLoad::NotARegularFile},
+      {EACCES, file, ValuesLoad::CannotBeRead},
+      {EACCES, Missing(), ValuesLoad::CannotBeRead},
+      {ENOENT, Missing(), ValuesLoad::NoSuchFile},
+      {ENOTDIR, file + "/x", ValuesLoad::NoSuchFile},
+      {EIO, dir_, ValuesLoad::CannotBeRead},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ValuesOpenFailure(c.error, c.path), c.outcome) << c.error << " " << c.path;
   }
 }
 
