@@ -76,9 +76,114 @@ void AskForHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 #endif
 }
 
-}  // namespace
+// Ids as written -> player index or -1, open addressing over one block
+// of text: two lookups a kill line, so they are kept cheap.
+class WrittenIds {
+ public:
+  static constexpr int64_t kMissing = INT64_MIN;
+  static uint64_t Hash(std::string_view text);
+  int64_t Find(std::string_view text, uint64_t hash) const;
+  void Add(std::string_view text, uint64_t hash, int64_t index);
 
-void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
+ private:
+  struct Slot {
+    uint64_t hash = 0;
+    int64_t index = kMissing;  // kMissing marks a free slot
+    std::size_t offset = 0;    // of the text in text_
+    std::size_t length = 0;
+  };
+  std::size_t Home(uint64_t hash) const { return hash >> shift_; }
+  std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
+  int shift_ = 64 - 10;
+  std::size_t used_ = 0;
+  std::string text_;
+};
+
+// Account numbers (2Y + X of STEAM_0:X:Y and STEAM_1:X:Y, the ids nearly
+// every line holds) -> player index: a number is found faster than a
+// text, and every form of one account's id leads to the same number.
+class AccountIndexes {
+ public:
+  static constexpr int64_t kMissing = INT64_MIN;
+  // The index of `account` (1 to 2^32 - 1), or kMissing.  Inline, with
+  // slots of eight bytes: two lookups a kill line, in a table the pair
+  // sums keep pushing out of the nearest cache.
+  int64_t Find(uint64_t account) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = Home(account);; at = (at + 1) & mask) {
+      if (slots_[at].account == account) return slots_[at].index;
+      if (slots_[at].account == 0) return kMissing;
+    }
+  }
+  void Add(uint64_t account, int64_t index);
+
+ private:
+  struct Slot {
+    uint32_t account = 0;  // 0, which no Steam id has, marks a free slot
+    int32_t index = 0;     // a player index (far below 2^31) or -1
+  };
+  // Fibonacci hashing, as for the other tables.
+  std::size_t Home(uint64_t account) const { return (account * 0x9E3779B97F4A7C15ULL) >> shift_; }
+  // A power of two, at most an eighth used: with real account numbers,
+  // which hash at random, a table half full sent about a lookup in three
+  // past its first slot, and the loop's end was mispredicted; at an
+  // eighth nearly every lookup ends at the first (8 bytes a slot, 32 KB
+  // for 500 players).  Past a million slots (131072 players, far more
+  // than servers see) half of them are used, so that a log naming
+  // millions of players does not cost 64 to 128 bytes each here.
+  static constexpr std::size_t kSlotsPerAccount = 8;
+  static constexpr std::size_t kDenseSlotsPerAccount = 2;
+  static constexpr std::size_t kDenseFrom = std::size_t{1} << 20;
+  std::size_t SlotsPerAccount() const {
+    return slots_.size() < kDenseFrom ? kSlotsPerAccount : kDenseSlotsPerAccount;
+  }
+  std::vector<Slot> slots_ = std::vector<Slot>(1024);
+  int shift_ = 64 - 10;
+  std::size_t used_ = 0;
+};
+
+// Weighted kills by killer << 32 | victim, open addressing: a kill line
+// touches one slot, which a node-based map would chase through memory.
+// Each kill's sum waits in `pending_` for the next few, so the memory of
+// its slot can be fetched meanwhile; everything that reads the table
+// settles them first.
+class PairTable {
+ public:
+  void Add(uint64_t key, double weight);
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    Settle();
+    for (const Slot& slot : slots_) {
+      if (slot.key != kFree) visit(slot.key, slot.weight);
+    }
+  }
+  void Scale(double factor);
+  std::size_t size() const { return used_; }
+
+ private:
+  static constexpr uint64_t kFree = ~uint64_t{0};
+  struct Slot {
+    uint64_t key = kFree;
+    double weight = 0;
+  };
+  double& operator[](uint64_t key);
+  void Settle();
+  void Grow();
+  std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
+  int shift_ = 64 - 10;                                // 64 - log2(slots_.size())
+  std::size_t used_ = 0;
+  // The last kLead kills, oldest first from pendingAt_; weight 0 marks an
+  // empty place (a counted kill always weighs more).
+  static constexpr std::size_t kLead = 4;
+  struct Pending {
+    uint64_t key = 0;
+    double weight = 0;
+  };
+  Pending pending_[kLead];
+  std::size_t pendingAt_ = 0;
+};
+
+void AccountIndexes::Add(uint64_t account, int64_t index) {
   if (SlotsPerAccount() * (used_ + 1) > slots_.size()) {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
@@ -95,7 +200,7 @@ void KillTally::AccountIndexes::Add(uint64_t account, int64_t index) {
   ++used_;
 }
 
-uint64_t KillTally::WrittenIds::Hash(std::string_view text) {
+uint64_t WrittenIds::Hash(std::string_view text) {
   // Eight bytes at a time, each mixed in by a multiplication; the top bits
   // of the result, which depend on every byte, pick the slot.
   uint64_t hash = text.size() * kMultiplier;
@@ -112,7 +217,7 @@ uint64_t KillTally::WrittenIds::Hash(std::string_view text) {
   return hash ^ (hash >> 32) * kMultiplier;
 }
 
-int64_t KillTally::WrittenIds::Find(std::string_view text, uint64_t hash) const {
+int64_t WrittenIds::Find(std::string_view text, uint64_t hash) const {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t at = Home(hash);; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];
@@ -123,7 +228,7 @@ int64_t KillTally::WrittenIds::Find(std::string_view text, uint64_t hash) const 
   }
 }
 
-void KillTally::WrittenIds::Add(std::string_view text, uint64_t hash, int64_t index) {
+void WrittenIds::Add(std::string_view text, uint64_t hash, int64_t index) {
   if (2 * (used_ + 1) > slots_.size()) {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
@@ -144,7 +249,7 @@ void KillTally::WrittenIds::Add(std::string_view text, uint64_t hash, int64_t in
   ++used_;
 }
 
-void KillTally::PairTable::Add(uint64_t key, double weight) {
+void PairTable::Add(uint64_t key, double weight) {
   __builtin_prefetch(&slots_[(key * kMultiplier) >> shift_]);
   Pending& oldest = pending_[pendingAt_];
   if (oldest.weight != 0) (*this)[oldest.key] += oldest.weight;
@@ -152,14 +257,14 @@ void KillTally::PairTable::Add(uint64_t key, double weight) {
   pendingAt_ = (pendingAt_ + 1) % kLead;
 }
 
-void KillTally::PairTable::Settle() {
+void PairTable::Settle() {
   for (Pending& pending : pending_) {
     if (pending.weight != 0) (*this)[pending.key] += pending.weight;
     pending = Pending{};
   }
 }
 
-double& KillTally::PairTable::operator[](uint64_t key) {
+double& PairTable::operator[](uint64_t key) {
   if (2 * (used_ + 1) > slots_.size()) Grow();
   const std::size_t mask = slots_.size() - 1;
   // Fibonacci hashing: the product's top bits depend on every bit of both
@@ -175,7 +280,7 @@ double& KillTally::PairTable::operator[](uint64_t key) {
   }
 }
 
-void KillTally::PairTable::Grow() {
+void PairTable::Grow() {
   std::vector<Slot> old;
   old.reserve(slots_.size() * 2);
   AskForHugePages(old.data(), old.capacity() * sizeof(Slot));
@@ -188,16 +293,30 @@ void KillTally::PairTable::Grow() {
   }
 }
 
-void KillTally::PairTable::Scale(double factor) {
+void PairTable::Scale(double factor) {
   Settle();
   for (Slot& slot : slots_) slot.weight *= factor;
 }
+
+}  // namespace
+
+struct KillTally::Tables {
+  AccountIndexes accounts;
+  // Ids in forms other than STEAM_0:X:Y and STEAM_1:X:Y only.
+  WrittenIds written;
+  PairTable pairs;
+};
 
 KillTally::KillTally(double halfLifeDays, int64_t latestTime, std::size_t maxPlayers)
     : halfLifeSeconds_(halfLifeDays * 86400.0),
       lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))),
       latestTime_(latestTime),
-      maxPlayers_(maxPlayers) {}
+      maxPlayers_(maxPlayers),
+      tables_(std::make_unique<Tables>()) {}
+
+KillTally::KillTally(KillTally&&) noexcept = default;
+KillTally& KillTally::operator=(KillTally&&) noexcept = default;
+KillTally::~KillTally() = default;
 
 std::string KillTally::Player::Id() const {
   return "STEAM_0:" + std::to_string(account & 1) + ":" + std::to_string(account >> 1);
@@ -207,12 +326,12 @@ int64_t KillTally::IndexOf(std::string_view writtenId) {
   const uint64_t account = SteamAccount(writtenId);
   if (account == 0) return IndexOfText(writtenId);
   // Found here, not in a call: two lookups a kill line.
-  const int64_t index = accounts_.Find(account);
+  const int64_t index = tables_->accounts.Find(account);
   return index != AccountIndexes::kMissing ? index : AddPlayer(account);
 }
 
 int64_t KillTally::IndexOfAccount(uint64_t account) {
-  const int64_t index = accounts_.Find(account);
+  const int64_t index = tables_->accounts.Find(account);
   return index != AccountIndexes::kMissing ? index : AddPlayer(account);
 }
 
@@ -224,13 +343,13 @@ int64_t KillTally::AddPlayer(uint64_t account) {
   const auto index = static_cast<int64_t>(players_.size());
   players_.push_back(Player{static_cast<uint32_t>(account), 0, 0});
   weightedKills_.push_back(0);
-  accounts_.Add(account, index);
+  tables_->accounts.Add(account, index);
   return index;
 }
 
 int64_t KillTally::IndexOfText(std::string_view writtenId) {
   const uint64_t hash = WrittenIds::Hash(writtenId);
-  if (const int64_t found = written_.Find(writtenId, hash); found != WrittenIds::kMissing) {
+  if (const int64_t found = tables_->written.Find(writtenId, hash); found != WrittenIds::kMissing) {
     return found;
   }
   int64_t index = -1;
@@ -238,12 +357,12 @@ int64_t KillTally::IndexOfText(std::string_view writtenId) {
   if (const std::optional<std::string> id = NormalizeSteamId(writtenId)) {
     index = IndexOfAccount(SteamAccount(*id));
   }
-  if (!full_) written_.Add(writtenId, hash, index);
+  if (!full_) tables_->written.Add(writtenId, hash, index);
   return index;
 }
 
 void KillTally::Rescale(double factor) {
-  pairs_.Scale(factor);
+  tables_->pairs.Scale(factor);
   for (double& kills : weightedKills_) kills *= factor;
 }
 
@@ -290,7 +409,7 @@ KillVerdict KillTally::Add(const KillLine& kill) {
   ++players_[killer].kills;
   ++players_[victim].deaths;
   weightedKills_[killer] += weight;
-  pairs_.Add(PairKey(static_cast<uint32_t>(killer), static_cast<uint32_t>(victim)), weight);
+  tables_->pairs.Add(PairKey(static_cast<uint32_t>(killer), static_cast<uint32_t>(victim)), weight);
   return KillVerdict::Counted;
 }
 
@@ -302,8 +421,8 @@ double KillTally::FinalFactor() const {
 std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> KillTally::PairKills() const {
   const double factor = FinalFactor();
   std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> pairs;
-  pairs.reserve(pairs_.size());
-  pairs_.ForEach([&pairs, factor](uint64_t key, double weight) {
+  pairs.reserve(tables_->pairs.size());
+  tables_->pairs.ForEach([&pairs, factor](uint64_t key, double weight) {
     pairs.push_back(
         {{static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key)}, weight * factor});
   });
