@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <utility>
@@ -158,9 +157,6 @@ int RunFromLogs(int argc, char** argv) {
     (void)std::fprintf(stderr, "from-logs: skipped, cannot read %s\n", skipped.c_str());
     ++counts.unreadableFiles;
   }
-  // For comparing the two ways of reading lines; both give the same file.
-  if (std::getenv("KELVALUES_PORTABLE") != nullptr) SetWideMarkFinding(false);
-
   const int64_t now = options.now.value_or(static_cast<int64_t>(std::time(nullptr)));
   KillTally tally(options.halfLifeDays, now + kFutureSlackSeconds,
                   static_cast<std::size_t>(options.maxPlayers));

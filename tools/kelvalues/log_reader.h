@@ -49,19 +49,21 @@ struct FrameMemo {
 // Reads one line, without its LF; a CR before the LF is ignored.  For
 // LineKind::Kill `kill` is filled (ids as written, any form; teams as
 // written, possibly empty); otherwise it is left in an unspecified state.
-// `memo`, when given, carries the frame from one line to the next.
-// `quickly`, when given, is set to whether the line was read the quick way,
-// from where its marks stand, as lines written by servers are, rather than
-// the careful way, which finds the same.
-LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr,
-                     bool* quickly = nullptr);
+// `memo`, when given, carries the frame from one line to the next.  The
+// quick way reads the line where it can, the careful way where it cannot.
+LineKind ReadLogLine(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr);
 
-// Where the processor has AVX-512 with VBMI2, a line's end and the marks of
-// its event ('"', '<' and '>', by which it is taken apart) are found with
-// it, 64 bytes at a time, each block's marks gathered in one instruction;
-// elsewhere, or when not `wanted`, with SSE2, which finds the same.
-// Returns whether the wide way is taken now.
-bool SetWideMarkFinding(bool wanted);
+// The two ways ReadLogLine reads a line, as ReadLogLine does.  The careful
+// way reads any line, searching its event for its words and taking it
+// apart from its ends; it is the reference.  The quick way takes the lines
+// servers commonly write apart from where the marks of their event stand
+// ('"', '<' and '>', found in the same pass as the line's end), and
+// declines (false) every other; where it reads a line it finds what the
+// careful way finds: the same kind and, for a kill, the same ids, teams and
+// time.
+LineKind ReadLogLineCarefully(std::string_view line, KillLine& kill, FrameMemo* memo = nullptr);
+bool ReadLogLineQuickly(std::string_view line, KillLine& kill, LineKind& kind,
+                        FrameMemo* memo = nullptr);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
