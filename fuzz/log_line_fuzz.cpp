@@ -3,10 +3,11 @@
 // line skip the date its predecessor already read, never changes what a
 // line is.  A kill's ids and teams are parts of its line (any text: only a
 // Steam id is counted, which the tally checks), and only kills are counted.
-// Where the processor has AVX-512, the wide and the portable way of finding
-// a line's marks read every line alike; the bytes read as a file count as
-// their lines did one by one; and a file counts alike whatever size the
-// pieces it is read in, so the pieces end at every place in and around
+// The quick reading of a line finds what the careful one, its reference,
+// finds (the same kind, and for a kill the same ids, teams and time), or
+// declines it; the bytes read as a file count as their lines did one by
+// one; and a file counts alike whatever size the pieces it is read in (a
+// size the input chooses), so the pieces end at every place in and around
 // lines of any length, overlong ones among them.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include "fuzz_check.h"
 #include "log_reader.h"
 #include "rating.h"
+#include "readings_agree.h"
 
 namespace {
 
@@ -34,25 +36,20 @@ void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
                kelvalues::KillTally& tally, kelvalues::LogCounts& counts) {
   using kelvalues::LineKind;
   const std::string_view text(line.data(), line.size());
+  bool quick = false;
+  const std::string disagreement = kelvalues::Disagreement(text, quick);
+  KEL_FUZZ_CHECK(disagreement.empty(), "the quick and the careful way disagree (" + disagreement +
+                                           "): " + kel_fuzz::Shown(std::string(text)));
+  // The memo, carried from line to line, against the careful way without.
   kelvalues::KillLine remembered;
   kelvalues::KillLine fresh;
   const LineKind kind = kelvalues::ReadLogLine(text, remembered, &memo);
-  KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, fresh, nullptr),
+  KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLineCarefully(text, fresh),
                  "the frame memo changed what the line is: " + kel_fuzz::Shown(std::string(text)));
-  // Both ways of finding a line's marks, where the processor has both.
-  kelvalues::KillLine portable;
-  kelvalues::SetWideMarkFinding(false);
-  KEL_FUZZ_CHECK(kind == kelvalues::ReadLogLine(text, portable, nullptr),
-                 "the two ways of finding marks disagree: " + kel_fuzz::Shown(std::string(text)));
-  kelvalues::SetWideMarkFinding(true);  // the wide way again, where there is one
   if (kind == LineKind::Kill) {
     KEL_FUZZ_CHECK(remembered.time == fresh.time, "the frame memo changed the kill's time");
-    KEL_FUZZ_CHECK(portable.killerId == fresh.killerId && portable.victimId == fresh.victimId &&
-                       portable.killerTeam == fresh.killerTeam &&
-                       portable.victimTeam == fresh.victimTeam,
-                   "the two ways of finding marks take different parts");
     for (std::string_view part :
-         {fresh.killerId, fresh.killerTeam, fresh.victimId, fresh.victimTeam}) {
+         {remembered.killerId, remembered.killerTeam, remembered.victimId, remembered.victimTeam}) {
       KEL_FUZZ_CHECK(Inside(part, line), "a kill's part lies outside its line");
     }
     KEL_FUZZ_CHECK(!fresh.killerId.empty() && !fresh.victimId.empty(), "a kill without ids");
@@ -72,18 +69,22 @@ auto Kinds(const kelvalues::LogCounts& c) {
 
 // The bytes as a file, read as from-logs reads one: a piece of
 // `pieceBytes` at a time, each line's end found together with its marks.
-kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size,
-                                std::size_t pieceBytes = kelvalues::kReadPieceBytes) {
+kelvalues::LogCounts ReadAsFile(const std::string& path, std::size_t pieceBytes) {
   kelvalues::KillTally tally(30);
   kelvalues::LogCounts counts;
-  const int file = memfd_create("log", 0);
-  KEL_FUZZ_CHECK(file >= 0 && write(file, data, size) == static_cast<ssize_t>(size),
-                 "cannot make the file in memory");
   std::string error;
-  (void)kelvalues::ReadLogFile("/proc/self/fd/" + std::to_string(file), tally, counts, error,
-                               pieceBytes);
-  close(file);
+  (void)kelvalues::ReadLogFile(path, tally, counts, error, pieceBytes);
   return counts;
+}
+
+// The input as a file in memory, made once and rewritten for each input.
+const std::string& FileOf(const uint8_t* data, size_t size) {
+  static const int file = memfd_create("log", 0);
+  static const std::string path = "/proc/self/fd/" + std::to_string(file);
+  KEL_FUZZ_CHECK(file >= 0 && ftruncate(file, 0) == 0 &&
+                     pwrite(file, data, size, 0) == static_cast<ssize_t>(size),
+                 "cannot make the file in memory");
+  return path;
 }
 
 }  // namespace
@@ -108,24 +109,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // skipped (too long) or taken for compressed.
   const bool compressed = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
   if (compressed) return 0;  // a broken stream may end at another place in other pieces
-  // Pieces of 1 to 64 bytes, and pieces ending up to 32 bytes before or
-  // after an overlong line's first kMaxLineBytes + 1 bytes (the input's
-  // last bytes choose), count as one piece of the whole file does.
-  const kelvalues::LogCounts whole = ReadAsFile(data, size);
-  const std::size_t small = 1 + (size > 0 ? data[size - 1] : 0) % 64;
-  const std::size_t nearLimit =
-      kelvalues::kMaxLineBytes - 31 + (size > 1 ? data[size - 2] : 0) % 64;
-  for (const std::size_t piece : {small, nearLimit}) {
-    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size, piece)) == Kinds(whole),
-                   "the file counts otherwise in pieces of " + std::to_string(piece) + " bytes");
-  }
+  const std::string& path = FileOf(data, size);
+  // One piece holds the whole file (what from-logs reads at a time is more
+  // than any input here); what counts as one line after another must not
+  // depend on it.
+  const kelvalues::LogCounts whole = ReadAsFile(path, size + 1);
   if (longest <= kelvalues::kMaxLineBytes) {
     KEL_FUZZ_CHECK(Kinds(whole) == Kinds(counts),
                    "a line read from a file counts otherwise than alone");
-    kelvalues::SetWideMarkFinding(false);
-    KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size)) == Kinds(counts),
-                   "a line read from a file the portable way counts otherwise than alone");
-    kelvalues::SetWideMarkFinding(true);  // the wide way again, where there is one
   }
+  // Pieces of 1 to 64 bytes, or pieces ending up to 32 bytes before or
+  // after an overlong line's first kMaxLineBytes + 1 bytes: the input's
+  // last two bytes choose.
+  const uint8_t last = size > 0 ? data[size - 1] : 0;
+  const uint8_t beforeLast = size > 1 ? data[size - 2] : 0;
+  const std::size_t piece =
+      (beforeLast & 0x80) == 0 ? 1 + last % 64 : kelvalues::kMaxLineBytes - 31 + last % 64;
+  KEL_FUZZ_CHECK(Kinds(ReadAsFile(path, piece)) == Kinds(whole),
+                 "the file counts otherwise in pieces of " + std::to_string(piece) + " bytes");
   return 0;
 }
