@@ -141,6 +141,13 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
        "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\" (headshot)",
        "malformed"},
       {"a chat line saying killed", bob + " say \"killed \"", "otherEvents"},
+      {"a chat line quoting a suicide", bob + " say \"x\" committed suicide with \"y\"",
+       "suicides"},
+      {"a chat line quoting a kill", bob + " say \"x\" killed \"y\"", "malformed"},
+      {"a suicide's words without the weapon's quote",
+       bob + " committed suicide with world>\" say \"gg\"", "otherEvents"},
+      {"a weapon named \" with \"",
+       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \" with \"", "malformed"},
       {"the log's first line", "Log file started (file \"logs/L0314000.log\")", "otherEvents"},
   };
   // Every line reads the same both ways, or the quick way declines it; the

@@ -166,7 +166,6 @@ bool AllDigits(std::string_view text, std::size_t at, std::size_t count) {
 
 constexpr std::string_view kKilledWord = " killed ";
 constexpr std::string_view kWithWord = " with ";
-constexpr std::string_view kSuicideWords = " committed suicide with ";
 
 // Checks the player at marks first..first+7 ("NAME<UID><ID><TEAM>": the
 // name, the id and the team free of marks, the user id at most 10 digits,
@@ -189,6 +188,24 @@ bool TakePlayer(std::string_view event, const Marks& marks, int first, std::stri
   return true;
 }
 
+// A player's event that is no kill: a suicide where the words of one stand
+// anywhere after the player, as the careful reading finds them, else some
+// other event.  False where the words of a kill stand further on (the
+// careful reading takes the line apart as one), or where marks beyond those
+// found may hide either.
+bool ReadPlayerEvent(std::string_view event, const Marks& marks, LineKind& kind) {
+  if (marks.count >= Marks::kMaxMarks) return false;
+  bool suicide = false;
+  for (int k = 7; k < marks.count; ++k) {
+    const std::string_view from = event.substr(marks.at[k]);
+    if (from[0] != '"') continue;
+    if (from.starts_with(kKilled)) return false;
+    suicide = suicide || from.starts_with(kCommittedSuicide);
+  }
+  kind = suicide ? LineKind::Suicide : LineKind::OtherEvent;
+  return true;
+}
+
 // The common lines read the quick way, from the marks of their event: a
 // player's event, and a kill of one player by another written as servers
 // write it.  False when the line is none of these and needs the careful
@@ -200,10 +217,7 @@ bool ReadQuickly(std::string_view event, const Marks& marks, KillLine& kill, Lin
     return false;
   }
   const std::string_view verb(event.data() + marks.at[7] + 1, event.size() - marks.at[7] - 1);
-  if (!verb.starts_with(kKilledWord)) {
-    kind = verb.starts_with(kSuicideWords) ? LineKind::Suicide : LineKind::OtherEvent;
-    return true;
-  }
+  if (!verb.starts_with(kKilledWord)) return ReadPlayerEvent(event, marks, kind);
   // A kill: 18 marks, the victim's 8 right after " killed ", the weapon's
   // quotes after " with ", the last closing the line.
   if (marks.count != 18 || marks.at[8] != marks.at[7] + 1 + kKilledWord.size() ||
@@ -211,7 +225,10 @@ bool ReadQuickly(std::string_view event, const Marks& marks, KillLine& kill, Lin
       marks.at[16] != marks.at[15] + 1 + kWithWord.size() ||
       std::memcmp(event.data() + marks.at[15] + 1, kWithWord.data(), kWithWord.size()) != 0 ||
       event[marks.at[16]] != '"' || event[marks.at[17]] != '"' ||
-      marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1) {
+      marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1 ||
+      event.substr(marks.at[16]) == kWith) {
+    // The last: a weapon named " with ", which the careful reading takes
+    // for the words before the weapon, finding none.
     return false;
   }
   // Only the bytes from the first beyond ASCII to the last can make the

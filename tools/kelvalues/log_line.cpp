@@ -8,10 +8,6 @@
 namespace kelvalues {
 namespace {
 
-constexpr std::string_view kKilled = "\" killed \"";
-constexpr std::string_view kWith = "\" with \"";
-constexpr std::string_view kCommittedSuicide = "\" committed suicide with \"";
-
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;  // of each byte of a word
 
 bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {

@@ -10,6 +10,11 @@
 
 namespace kelvalues {
 
+// The words that make an event a kill or a suicide, wherever they stand.
+inline constexpr std::string_view kKilled = "\" killed \"";
+inline constexpr std::string_view kWith = "\" with \"";
+inline constexpr std::string_view kCommittedSuicide = "\" committed suicide with \"";
+
 // "L MM/DD/YYYY - HH:MM:SS: " and what it takes to be one.
 inline constexpr std::size_t kFrameBytes = 25;
 
