@@ -24,6 +24,11 @@ uint64_t PairKey(uint32_t killer, uint32_t victim) { return uint64_t{killer} << 
 
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
 
+// The slots each hash table starts with: few, so that a tally of a few
+// players (a test's, a fuzz input's) costs little; tables double as needed.
+constexpr int kFirstSlotsLog2 = 6;
+constexpr std::size_t kFirstSlots = std::size_t{1} << kFirstSlotsLog2;
+
 // The account number 2Y + X of "STEAM_0:X:Y" or "STEAM_1:X:Y" (X 0 or 1, Y
 // at most 10 digits), or 0 for any other text and for accounts beyond 32
 // bits, which the slower reading of the text then judges.  Two a kill line:
@@ -93,8 +98,8 @@ class WrittenIds {
     std::size_t length = 0;
   };
   std::size_t Home(uint64_t hash) const { return hash >> shift_; }
-  std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
-  int shift_ = 64 - 10;
+  std::vector<Slot> slots_ = std::vector<Slot>(kFirstSlots);  // a power of two, at most half used
+  int shift_ = 64 - kFirstSlotsLog2;
   std::size_t used_ = 0;
   std::string text_;
 };
@@ -137,8 +142,8 @@ class AccountIndexes {
   std::size_t SlotsPerAccount() const {
     return slots_.size() < kDenseFrom ? kSlotsPerAccount : kDenseSlotsPerAccount;
   }
-  std::vector<Slot> slots_ = std::vector<Slot>(1024);
-  int shift_ = 64 - 10;
+  std::vector<Slot> slots_ = std::vector<Slot>(kFirstSlots);
+  int shift_ = 64 - kFirstSlotsLog2;
   std::size_t used_ = 0;
 };
 
@@ -169,8 +174,8 @@ class PairTable {
   double& operator[](uint64_t key);
   void Settle();
   void Grow();
-  std::vector<Slot> slots_ = std::vector<Slot>(1024);  // a power of two, at most half used
-  int shift_ = 64 - 10;                                // 64 - log2(slots_.size())
+  std::vector<Slot> slots_ = std::vector<Slot>(kFirstSlots);  // a power of two, at most half used
+  int shift_ = 64 - kFirstSlotsLog2;                          // 64 - log2(slots_.size())
   std::size_t used_ = 0;
   // The last kLead kills, oldest first from pendingAt_; weight 0 marks an
   // empty place (a counted kill always weighs more).
