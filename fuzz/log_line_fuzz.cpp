@@ -120,11 +120,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Pieces of 1 to 64 bytes, or pieces ending up to 32 bytes before or
   // after an overlong line's first kMaxLineBytes + 1 bytes: the input's
-  // last two bytes choose.
+  // last two bytes choose.  Small pieces are at least an eighth of the
+  // longest line: the reader finds a cut line anew from its start after
+  // each piece, so pieces of a byte would cost a long line its length
+  // squared (and the target its speed).
   const uint8_t last = size > 0 ? data[size - 1] : 0;
   const uint8_t beforeLast = size > 1 ? data[size - 2] : 0;
-  const std::size_t piece =
-      (beforeLast & 0x80) == 0 ? 1 + last % 64 : kelvalues::kMaxLineBytes - 31 + last % 64;
+  const std::size_t piece = (beforeLast & 0x80) == 0
+                                ? std::max<std::size_t>(1 + last % 64, longest / 8)
+                                : kelvalues::kMaxLineBytes - 31 + last % 64;
   KEL_FUZZ_CHECK(Kinds(ReadAsFile(path, piece)) == Kinds(whole),
                  "the file counts otherwise in pieces of " + std::to_string(piece) + " bytes");
   return 0;
