@@ -16,6 +16,20 @@ struct SimServer::Impl : detail::SimState {
 
 namespace {
 
+// The team as the status lines name it.
+std::string StatusTeam(int team) {
+  switch (team) {
+    case 0:
+      return "readyroom";
+    case 1:
+      return "marines";
+    case 2:
+      return "aliens";
+    default:
+      return "team " + std::to_string(team);
+  }
+}
+
 enum class Joiner { Player, PlayerWithoutObject, Bot };
 
 // The engine's side of a client coming into his edict: a fresh set of
@@ -332,6 +346,43 @@ bool SimServer::ServerCommand(const std::vector<std::string>& words) {
   return false;
 }
 
+bool SimServer::ConsoleLine(const std::vector<std::string>& words) {
+  if (words.empty()) return false;
+  if (ServerCommand(words)) return true;
+  if (words[0] == "status") {
+    PrintStatus();
+    return true;
+  }
+  if (!HasCvar(words[0])) return false;
+  detail::SimState& s = *impl_;
+  detail::CvarEntry& cvar = s.CvarNamed(words[0]);
+  // The engine's own wording; a value follows the name as its next word.
+  if (words.size() == 1) {
+    s.ConsolePrint("\"" + cvar.name + "\" is \"" + cvar.value + "\"\n");
+  } else {
+    cvar.Set(words[1]);
+  }
+  return true;
+}
+
+void SimServer::PrintStatus() {
+  detail::SimState& s = *impl_;
+  int active = 0;
+  for (int slot = 1; slot <= s.maxClients; ++slot) active += IsConnected(slot) ? 1 : 0;
+  s.ConsolePrint("players :  " + std::to_string(active) + " active (" +
+                 std::to_string(s.maxClients) + " max)\n");
+  s.ConsolePrint("#      name userid uniqueid team state\n");
+  for (int slot = 1; slot <= s.maxClients; ++slot) {
+    if (!IsConnected(slot)) continue;
+    const detail::PlayerSlot& player = s.players[static_cast<std::size_t>(slot)];
+    const bool dead = s.EdictAt(slot)->v.deadflag != DEAD_NO;
+    s.ConsolePrint("#" + std::to_string(slot) + " \"" + Name(slot) + "\" " +
+                   std::to_string(player.userId) + " " + player.authId + " " +
+                   StatusTeam(Team(slot)) + " " + (dead ? "dead" : "alive") + "\n");
+  }
+  s.ConsolePrint(std::to_string(active) + " users\n");
+}
+
 void SimServer::SetCvar(const std::string& name, const std::string& value) {
   impl_->CvarNamed(name).Set(value);
 }
@@ -340,6 +391,8 @@ std::string SimServer::Cvar(const std::string& name) const {
   auto found = impl_->cvars.find(name);
   return found == impl_->cvars.end() ? std::string() : found->second.value;
 }
+
+bool SimServer::HasCvar(const std::string& name) const { return impl_->cvars.contains(name); }
 
 const std::vector<RegisteredCvar>& SimServer::RegisteredCvars() const {
   return impl_->registeredCvars;

@@ -276,6 +276,14 @@ class SimServer {
   // A line typed on the server console: the registered command's callback.
   // Returns false when no such command is registered.
   bool ServerCommand(const std::vector<std::string>& words);
+  // A line typed on the server console as the engine reads it: a registered
+  // command runs; else "status" lists the players; else a console variable's
+  // name alone prints its value ("\"mm_kel_version\" is \"1.01e\""), and
+  // with a value sets it.  False when the first word is none of these.
+  bool ConsoleLine(const std::vector<std::string>& words);
+  // The engine's "status": a line of counts, then one line per connected
+  // player: slot, name, user id, auth id, team, alive or dead.
+  void PrintStatus();
 
   // ---- console variables ----------------------------------------------
   // Sets a console variable, creating it when unknown (as the game's own or
@@ -283,6 +291,7 @@ class SimServer {
   // variable is kept at registration.
   void SetCvar(const std::string& name, const std::string& value);
   std::string Cvar(const std::string& name) const;  // "" when unknown
+  bool HasCvar(const std::string& name) const;
   const std::vector<RegisteredCvar>& RegisteredCvars() const;
   const std::vector<std::string>& RegisteredCommands() const;
 

@@ -2,7 +2,7 @@
 # kelsim preview on the README's example: both stv reports around the
 # placements, the same for the list on standard input and at every run;
 # then malformed lists and options, each refused with exit status 2 and one
-# line naming the problem.
+# line naming the problem; a values file the plugin refuses, exit status 4.
 #
 #   preview.sh SOURCE_DIR PLUGIN [EMULATOR] KELSIM
 set -eu
@@ -80,6 +80,17 @@ a,Bob,marines\n||--values FILE is required
 a,Bob,marines\n|--values /no/such/values/file|cannot read /no/such/values/file
 CASES
 
+# A values file the plugin refuses: exit status 4, the load line's reason in
+# one line, no report.
+printf 'STEAM_0:0:1,0\n' >"$list"
+status=0
+"$@" preview --plugin "$plugin" --values "$list" "$players" >"$out" 2>"$err" || status=$?
+[ "$status" -eq 4 ] || fail "a refused values file exits with $status, not 4"
+[ "$(wc -l <"$err")" -eq 1 ] || fail "a refused values file: not one line of error"
+grep -qxF "kelsim preview: the plugin did not load $list: no values" "$err" ||
+  fail "a refused values file: not the load line's reason"
+[ -s "$out" ] && fail "a refused values file printed a report"
+
 # 65 players: one too many.
 i=0
 : >"$list"
@@ -91,4 +102,4 @@ status=0
 "$@" preview --plugin "$plugin" --values "$values" "$list" >"$out" 2>"$err" || status=$?
 [ "$status" -eq 2 ] && grep -qF 'line 65: more than 64 players' "$err" ||
   fail "65 players are not refused at line 65"
-echo "preview: the README's example and 15 refusals as expected"
+echo "preview: the README's example, 15 refusals and a refused values file as expected"

@@ -7,6 +7,7 @@
 //   kelsim [--plugin PATH] [--values FILE] [--json] --interactive
 //   kelsim [--plugin PATH] [--values FILE] [--json] --then-interactive SCENARIO
 //   kelsim preview --values FILE PLAYERS [--seed N] [--search quick|best] [--plugin PATH]
+//   kelsim --version
 //
 // The scenario language is described in scenario.h and README.md.  Exit
 // status: 0 all went well; 1 an expect step failed; 2 the script or the
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "cleanup.h"
 #include "line_reader.h"
 #include "preview.h"
 #include "runner.h"
@@ -39,13 +41,15 @@ void Usage(std::FILE* out) {
       "       kelsim [--plugin PATH] [--values FILE] [--json] --then-interactive SCENARIO\n"
       "       kelsim preview --values FILE PLAYERS [--seed N] [--search quick|best] "
       "[--plugin PATH]\n"
+      "       kelsim --version\n"
       "  --plugin PATH        the plugin library (default: $KEL_PLUGIN_PATH, else the build's)\n"
       "  --values FILE        copy FILE beside the plugin as player_values.txt first\n"
       "  --json               the transcript as one JSON object a line\n"
       "  --interactive        a prompt to type steps at (also with no SCENARIO on a terminal)\n"
       "  --then-interactive   play SCENARIO, then open the prompt\n"
       "  --misalign-stack N   call the plugin with the stack N bytes (4, 8 or 12) off a\n"
-      "                       16-byte boundary, as old engines may (i386 builds only)\n");
+      "                       16-byte boundary, as old engines may (i386 builds only)\n"
+      "  preview exits 0 done, 2 usage, 3 plugin fault, 4 values file refused\n");
 }
 
 struct Options {
@@ -65,13 +69,24 @@ int MisalignmentOption(const std::string& text) {
   return -1;
 }
 
-// 0 parsed; otherwise the exit status (usage shown).
+// What was wrong, then the usage; the exit status of a usage error.
+int UsageError(const std::string& what) {
+  (void)std::fprintf(stderr, "kelsim: %s\n", what.c_str());
+  Usage(stderr);
+  return 2;
+}
+
+// 0 parsed; -1 done (help or version shown); otherwise the exit status
+// (the fault and the usage shown).
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 int ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "--plugin" || arg == "--values") && i + 1 < argc) {
+    if (arg == "--plugin" || arg == "--values") {
+      if (i + 1 >= argc) return UsageError(arg + " needs a value");
       (arg == "--plugin" ? options.plugin : options.values) = argv[++i];
-    } else if (arg == "--misalign-stack" && i + 1 < argc) {
+    } else if (arg == "--misalign-stack") {
+      if (i + 1 >= argc) return UsageError(arg + " needs a value");
       options.misalignStack = MisalignmentOption(argv[++i]);
     } else if (arg == "--json") {
       options.json = true;
@@ -82,11 +97,15 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "-h" || arg == "--help") {
       Usage(stdout);
       return -1;
-    } else if (!arg.empty() && arg[0] != '-' && options.script.empty()) {
-      options.script = arg;
+    } else if (arg == "--version") {
+      std::printf("kelsim %s\n", KELSIM_VERSION);
+      return -1;
+    } else if (arg.empty() || arg[0] == '-') {
+      return UsageError("unknown option \"" + arg + "\"");
+    } else if (!options.script.empty()) {
+      return UsageError("one SCENARIO only (\"" + arg + "\" is a second)");
     } else {
-      Usage(stderr);
-      return 2;
+      options.script = arg;
     }
   }
   const bool terminal = isatty(STDIN_FILENO) != 0;
@@ -94,10 +113,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
     options.interactive = true;
     return 0;
   }
-  if (options.script.empty() || (options.interactive && !options.thenInteractive)) {
-    Usage(stderr);
-    return 2;
-  }
+  if (options.script.empty()) return UsageError("no SCENARIO");
+  if (options.interactive && !options.thenInteractive)
+    return UsageError("--interactive takes no SCENARIO (--then-interactive plays one first)");
   return 0;
 }
 
@@ -147,6 +165,7 @@ int main(int argc, char** argv) {
   }
 
   kelsim::SimServer server(static_cast<int>(maxPlayers));
+  kelsim::RemoveOnSignal(server.PluginDirectory());
   if (options.misalignStack != 0 && !server.SetStackMisalignment(options.misalignStack)) {
     (void)std::fprintf(stderr,
                        "kelsim: --misalign-stack takes 4, 8 or 12, and only in an i386 build\n");

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "cleanup.h"
 #include "scenario.h"
 #include "sim_server.h"
 
@@ -18,7 +19,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kelsim preview --values FILE PLAYERS [--seed N] [--search quick|best] "
-    "[--plugin PATH]";
+    "[--plugin PATH]; exit status 0 done, 2 usage, 3 plugin fault, 4 values file refused";
+constexpr int kValuesRefused = 4;
 constexpr unsigned kDefaultSeed = 1;
 // A PLAYERS text longer than this is no list of 64 players.
 constexpr std::size_t kMaxPlayersText = std::size_t{64} * 1024;
@@ -236,6 +238,20 @@ bool ReportFaults(const SimServer& server) {
   return !server.HostErrors().empty() || server.Fatal();
 }
 
+// The reason the plugin's load line gives when it refused the values file
+// at `path` ("no such file", "no values", ...); empty when it read it.
+std::string RefusalReason(const SimServer& server, const std::string& path) {
+  const std::string refused = "kel: could not read player values from \"" + path + "\": ";
+  std::string reason;
+  for (const std::string& line : server.LogLines()) {
+    if (line.rfind(refused, 0) != 0) continue;
+    reason = line.substr(refused.size());
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+    if (reason.empty()) reason = "refused";
+  }
+  return reason;
+}
+
 int UsageError(const std::string& message) {
   (void)std::fprintf(stderr, "kelsim preview: %s\n", message.c_str());
   return 2;
@@ -305,13 +321,20 @@ int RunPreview(const std::vector<std::string>& args, const std::string& defaultP
 
   // Two slots at least: a server of one is no place to even teams.
   SimServer server(std::max(2, static_cast<int>(players.size())));
+  RemoveOnSignal(server.PluginDirectory());
   if (!options.search.empty()) server.SetCvar("kel_eventeams_search", options.search);
   std::error_code failed;
-  std::filesystem::copy_file(options.values, server.PluginDirectory() + "/player_values.txt",
+  const std::string copy = server.PluginDirectory() + "/player_values.txt";
+  std::filesystem::copy_file(options.values, copy,
                              std::filesystem::copy_options::overwrite_existing, failed);
   if (failed) return UsageError("cannot copy " + options.values + ": " + failed.message());
   const std::string plugin = options.plugin.empty() ? defaultPlugin : options.plugin;
   if (!server.Load(plugin)) return UsageError("cannot load " + plugin + ": " + server.LoadError());
+  if (const std::string reason = RefusalReason(server, copy); !reason.empty()) {
+    (void)std::fprintf(stderr, "kelsim preview: the plugin did not load %s: %s\n",
+                       options.values.c_str(), reason.c_str());
+    return kValuesRefused;
+  }
   // The load's map start read the values and seeded from the calendar; the
   // seed given here decides from now on.
   server.SeedRandom(options.seed);

@@ -38,7 +38,8 @@ bool ParsePreviewPlayers(const std::string& text, std::vector<PreviewPlayer>& pl
 
 // The whole command; `args` are the words after "preview".  Returns the exit
 // status: 0 done, 2 a usage error (one line on standard error), 3 the host
-// saw a fault of the plugin.
+// saw a fault of the plugin, 4 the plugin refused the values file (its
+// reason on standard error, no report).
 int RunPreview(const std::vector<std::string>& args, const std::string& defaultPlugin);
 
 }  // namespace kelsim

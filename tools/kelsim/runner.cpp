@@ -126,7 +126,7 @@ void Runner::Expect(const Step& step, bool wanted) {
   const std::string text = Join(step.args, 0);
   bool seen = false;
   for (const std::string& line : window_) seen = seen || line.find(text) != std::string::npos;
-  window_.clear();
+  windowChecked_ = true;
   if (seen == wanted) return;
   ++failedExpectations_;
   transcript_.ExpectFailed(server_.Time(), step.line, wanted, text);
@@ -208,6 +208,10 @@ bool Runner::Run(const Step& step, std::string& error) {
     Expect(step, verb == "expect");
     return true;
   }
+  if (windowChecked_) {
+    window_.clear();
+    windowChecked_ = false;
+  }
   Narrate(step.line, step.source);
   int slot = 0;
   long number = 0;
@@ -256,7 +260,9 @@ bool Runner::Run(const Step& step, std::string& error) {
     if (!Slot(a[0], slot, error)) return false;
     server_.ClientCommand(slot, std::vector<std::string>(a.begin() + 1, a.end()));
   } else if (verb == "console") {
-    if (!server_.ServerCommand(a)) Tell("unknown command \"" + a[0] + "\"");
+    if (!server_.ConsoleLine(a)) Tell("unknown command \"" + a[0] + "\"");
+  } else if (verb == "status") {
+    server_.PrintStatus();
   } else if (verb == "wait") {
     if (!ParseSeconds(a[0], seconds)) {
       error = "bad number of seconds \"" + a[0] + "\"";

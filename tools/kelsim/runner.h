@@ -52,7 +52,10 @@ class Runner {
   std::string pluginPath_;
   std::map<std::string, int> slots_;  // script names of connected players
   std::size_t printed_ = 0;
-  std::vector<std::string> window_;  // transcript lines since the last expect
+  // Transcript lines since the previous run of expect steps; the next
+  // step that is no expect starts a new window.
+  std::vector<std::string> window_;
+  bool windowChecked_ = false;
   int failedExpectations_ = 0;
 };
 

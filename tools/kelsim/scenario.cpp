@@ -33,7 +33,7 @@ constexpr StepForm kSteps[] = {
     {"say", 2, -1, "say NAME TEXT", "a chat line (/kel, /stv, or just talk)"},
     {"say_team", 2, -1, "say_team NAME TEXT", "a team chat line"},
     {"cmd", 2, -1, "cmd NAME WORDS", "a command from his client console"},
-    {"console", 1, -1, "console WORDS", "a command typed on the server console"},
+    {"console", 1, -1, "console WORDS", "a line typed on the server console (NAME: a variable)"},
     {"wait", 1, 1, "wait SECONDS", "runs frames of 0.1 s for that long"},
     {"frames", 1, 1, "frames N", "runs N frames of 0.1 s"},
     {"rename", 2, 2, "rename OLD NEW", "a name change"},
@@ -46,8 +46,10 @@ constexpr StepForm kSteps[] = {
     {"load", 0, 0, "load", "the plugin manager loads it again"},
     {"seed", 1, 1, "seed N", "seeds the C random generator (put it after map)"},
     {"calendar", 1, 1, "calendar [+]SECONDS", "sets the calendar clock, or moves it on"},
-    {"expect", 1, -1, "expect TEXT", "a transcript line since the last expect holds TEXT"},
-    {"expect-not", 1, -1, "expect-not TEXT", "no transcript line since the last expect holds TEXT"},
+    {"status", 0, 0, "status", "the server console's player list: slots, ids, teams, alive"},
+    {"expect", 1, -1, "expect TEXT", "a line since the previous run of expects holds TEXT"},
+    {"expect-not", 1, -1, "expect-not TEXT",
+     "no line since the previous run of expects holds TEXT"},
     {"repeat", 2, -1, "repeat N STEP", "STEP N times; {i} counts 1 to N, {i+K} adds K"},
 };
 

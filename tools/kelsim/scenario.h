@@ -18,7 +18,9 @@
 //   kill NAME / respawn NAME
 //   say NAME TEXT...        a chat line; say_team NAME TEXT... for his team
 //   cmd NAME WORDS...       a command from his client console
-//   console WORDS...        a command typed on the server console
+//   console WORDS...        a line typed on the server console: a command,
+//                           or a console variable's name (prints it) and
+//                           value (sets it)
 //   wait SECONDS            run frames of 0.1 s for that long
 //   frames N                run N frames of 0.1 s
 //   rename OLD NEW          a name change
@@ -35,8 +37,13 @@
 //   calendar SECONDS        set the calendar clock (time()) to SECONDS since
 //                           1970; calendar +SECONDS moves it on.  Once set,
 //                           every frame moves it on with the host clock
-//   expect TEXT             a transcript line since the last expect holds TEXT
-//   expect-not TEXT         no transcript line since the last expect holds TEXT
+//   status                  the server console's "status": slots, names, ids,
+//                           teams, alive or dead
+//   expect TEXT             a transcript line in the window holds TEXT
+//   expect-not TEXT         no transcript line in the window holds TEXT
+//                           (the window: the lines since the previous run of
+//                           expect steps, so expect steps one after another
+//                           all look at the same lines, in any order)
 //   repeat N STEP...        STEP N times; in it {i} counts 1 to N, and {i+K}
 //                           or {i-K} is the count plus or minus K:
 //                             repeat 16 connect m{i} STEAM_0:0:{i} marines

@@ -126,8 +126,8 @@ void Transcript::Note(float time, const std::string& text) const {
 }
 
 void Transcript::ExpectFailed(float time, int line, bool wanted, const std::string& text) const {
-  const char* what = wanted ? "no transcript line since the last expect holds"
-                            : "a transcript line since the last expect holds";
+  const char* what = wanted ? "no transcript line since the previous expects holds"
+                            : "a transcript line since the previous expects holds";
   if (!json_) {
     std::printf("!! line %d: expectation failed: %s \"%s\"\n", line, what, text.c_str());
     (void)std::fflush(stdout);
