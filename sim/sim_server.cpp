@@ -16,20 +16,6 @@ struct SimServer::Impl : detail::SimState {
 
 namespace {
 
-// The team as the status lines name it.
-std::string StatusTeam(int team) {
-  switch (team) {
-    case 0:
-      return "readyroom";
-    case 1:
-      return "marines";
-    case 2:
-      return "aliens";
-    default:
-      return "team " + std::to_string(team);
-  }
-}
-
 enum class Joiner { Player, PlayerWithoutObject, Bot };
 
 // The engine's side of a client coming into his edict: a fresh set of
@@ -378,7 +364,7 @@ void SimServer::PrintStatus() {
     const bool dead = s.EdictAt(slot)->v.deadflag != DEAD_NO;
     s.ConsolePrint("#" + std::to_string(slot) + " \"" + Name(slot) + "\" " +
                    std::to_string(player.userId) + " " + player.authId + " " +
-                   StatusTeam(Team(slot)) + " " + (dead ? "dead" : "alive") + "\n");
+                   TeamWord(Team(slot)) + " " + (dead ? "dead" : "alive") + "\n");
   }
   s.ConsolePrint(std::to_string(active) + " users\n");
 }
@@ -458,6 +444,19 @@ META_RES SimServer::SpawnEntity(const std::string& className) {
   }
   s.HostError("SpawnEntity: no free entity slot");
   return MRES_UNSET;
+}
+
+std::string TeamWord(int team) {
+  switch (team) {
+    case 0:
+      return "readyroom";
+    case 1:
+      return "marines";
+    case 2:
+      return "aliens";
+    default:
+      return "team " + std::to_string(team);
+  }
 }
 
 }  // namespace kelsim

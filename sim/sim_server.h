@@ -343,5 +343,7 @@ class SimServer {
 
 // The rendering of one event used by kelsim transcripts.
 std::string Describe(const Event& event);
+// A team as kelsim names it: "readyroom", "marines", "aliens", else "team N".
+std::string TeamWord(int team);
 
 }  // namespace kelsim

@@ -76,19 +76,6 @@ bool TeamOf(const std::string& word, int& team) {
   return true;
 }
 
-const char* TeamWord(int team) {
-  switch (team) {
-    case 0:
-      return "readyroom";
-    case 1:
-      return "marines";
-    case 2:
-      return "aliens";
-    default:
-      return "another team";
-  }
-}
-
 bool ParseOnePlayer(const std::string& line, PreviewPlayer& player, std::string& error) {
   std::vector<std::string> fields;
   std::string field;
@@ -221,9 +208,10 @@ void EvenTeamsAndPlacements(SimServer& server, const std::vector<PreviewPlayer>&
         seat == slots.end() ? 0 : players[static_cast<std::size_t>(seat - slots.begin())].team;
     const int after = server.Team(slot);
     if (after == before) {
-      std::printf("  %s: stays with the %s\n", server.Name(slot).c_str(), TeamWord(after));
+      std::printf("  %s: stays with the %s\n", server.Name(slot).c_str(), TeamWord(after).c_str());
     } else {
-      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before), TeamWord(after));
+      std::printf("  %s: %s -> %s\n", server.Name(slot).c_str(), TeamWord(before).c_str(),
+                  TeamWord(after).c_str());
     }
   }
 }
