@@ -17,14 +17,11 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 // Written before the handlers are installed, read only by them.
 char g_directory[4096];
 
-// The kernel's directory entry as getdents64 returns it.
-struct DirectoryEntry {
-  unsigned long long inode;
-  long long offset;
-  unsigned short length;
-  unsigned char type;
-  char name[1];
-};
+// The kernel's directory entry as getdents64 returns it, on every
+// architecture: an 8-byte inode, an 8-byte offset, the entry's 2-byte
+// length, a type byte, then the name with its NUL.
+constexpr std::size_t kEntryLengthAt = 16;
+constexpr std::size_t kEntryNameAt = 19;
 
 bool DotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -41,12 +38,12 @@ void RemoveFolder(const char* path) {
     const long bytes = syscall(SYS_getdents64, folder, buffer, sizeof(buffer));
     if (bytes <= 0) break;
     for (long at = 0; at < bytes;) {
-      DirectoryEntry entry{};
-      std::memcpy(&entry, buffer + at, offsetof(DirectoryEntry, name));
-      const char* name = buffer + at + offsetof(DirectoryEntry, name);
+      unsigned short length = 0;
+      std::memcpy(&length, buffer + at + kEntryLengthAt, sizeof(length));
+      const char* name = buffer + at + kEntryNameAt;
       if (!DotOrDotDot(name)) (void)unlinkat(folder, name, 0);
-      if (entry.length == 0) break;
-      at += entry.length;
+      if (length == 0) break;
+      at += length;
     }
   }
   (void)close(folder);
