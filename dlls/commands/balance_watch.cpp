@@ -211,6 +211,13 @@ void BalanceWatch::ArmDeathMove(const CommandCaller& caller) {
   }
 }
 
+bool BalanceWatch::CancelDeathMove() {
+  if (!Armed()) return false;
+  SetFlag(kArmed, false);
+  SetFlag(kAutoBalanceCounting, false);
+  return true;
+}
+
 BalanceWatch& TheBalanceWatch() { return g_watch; }
 
 void RefreshBalance() { g_watch.Refresh(); }
@@ -229,6 +236,11 @@ void RefreshBalanceOnDisconnect(edict_t* leaving) {
 void BalanceStartFrame() { g_watch.FrameStep(); }
 
 void ArmDeathMove(const CommandCaller& caller) { g_watch.ArmDeathMove(caller); }
+
+void CancelDeathMoveCommand(const CommandCaller& caller) {
+  ReplyAlert(caller, g_watch.CancelDeathMove() ? "Death-time move cancelled"
+                                               : "Death-time move is not armed");
+}
 
 void NotifyOperators(const std::string& text) {
   HostApi::ForEachClientSlot([&text](int /*slot*/, edict_t* entity) {

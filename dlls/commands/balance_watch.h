@@ -77,6 +77,11 @@ class BalanceWatch {
   // answers the caller ("Teams are balanced!" disarms again) and, when
   // uneven, announces the move to every player.
   void ArmDeathMove(const CommandCaller& caller);
+  // The `kel_cancel` command: turns an armed death-time move off, whether
+  // or not the teams are even, and ends autobalance's count, so that it
+  // arms nothing again until the teams change (even, or the other side
+  // ahead) or a map starts.  False when the move was not armed.
+  bool CancelDeathMove();
 
   Balance State() const { return state_; }
   Handicap HandicapTeam() const { return handicap_; }
@@ -138,6 +143,9 @@ void RefreshBalance();
 void RefreshBalanceOnDisconnect(edict_t* leaving);
 void BalanceStartFrame();
 void ArmDeathMove(const CommandCaller& caller);
+// The action of `kel_cancel`: CancelDeathMove, answering "Death-time move
+// cancelled" or "Death-time move is not armed".
+void CancelDeathMoveCommand(const CommandCaller& caller);
 
 // HudAlert to every connected operator.
 void NotifyOperators(const std::string& text);

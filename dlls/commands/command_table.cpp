@@ -33,6 +33,16 @@ constexpr CommandRow kCommandTable[] = {
      "eventeams - assigns even teams based on stats",
      6,
      true},
+    {{"kel_cancel", nullptr},
+     CancelDeathMoveCommand,
+     "kel_cancel - turns off the move kel armed",
+     7,
+     true},
+    {{"kel_reload", nullptr},
+     ReloadPlayerValuesCommand,
+     "kel_reload - reads the player values file again",
+     8,
+     true},
 };
 
 constexpr char kHelpHeading[] =

@@ -150,6 +150,20 @@ void ShowTeamValuesCommand(const CommandCaller& caller) {
   }
 }
 
+std::string LoadPlayerValues() {
+  const std::string path = PlayerValuesPath();
+  const ValuesLoad outcome = PlayerValues::Instance().Reload(path);
+  std::string line = ValuesLoadLogLine(path, outcome, PlayerValues::Instance());
+  LogToServer("%s", line.c_str());
+  return line;
+}
+
+void ReloadPlayerValuesCommand(const CommandCaller& caller) {
+  std::string line = LoadPlayerValues();
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  ReplyAlert(caller, line);
+}
+
 void AssignEvenTeamsCommand(const CommandCaller& caller) {
   // This wording whatever file kel_playervaluesfile names.
   if (ValuesLoadedElseRefuse(caller, "kel warning: player_values.txt file not loaded\n")) {

@@ -43,6 +43,14 @@ enum class EvenTeamsSearch {
 // and everything else is Quick.
 EvenTeamsSearch EvenTeamsSearchFromText(const char* text);
 
+// Reads the player values file (PlayerValuesPath) into the store and writes
+// the load's line to the server log (ValuesLoadLogLine); returns that line.
+// The map start and `kel_reload` both load this way.
+std::string LoadPlayerValues();
+// The action of `kel_reload`: LoadPlayerValues now, answering with its log
+// line.
+void ReloadPlayerValuesCommand(const CommandCaller& caller);
+
 // The name lists of a best placement of `players` (gathered in slot order):
 // team one is the current marines and the waiting players BestSplit sends
 // there, team two the current aliens and the other waiting players, each in

@@ -19,7 +19,5 @@ void MapStart() {
   TellNumberCvarsThatDoNotRead();
   ResetConsoleCopies();
   // The operator learns at every map start whether his file loaded.
-  const std::string path = PlayerValuesPath();
-  const ValuesLoad outcome = PlayerValues::Instance().Reload(path);
-  LogToServer("%s", ValuesLoadLogLine(path, outcome, PlayerValues::Instance()).c_str());
+  (void)LoadPlayerValues();
 }

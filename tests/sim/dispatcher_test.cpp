@@ -23,7 +23,9 @@ constexpr const char* kHelp =
     "* kel - moves next player to die to even teams\n"
     "* movelast or ml - moves last player on the unbalanced team\n"
     "* rrr - randoms everyone in the readyroom\n"
-    "* eventeams - assigns even teams based on stats\n";
+    "* eventeams - assigns even teams based on stats\n"
+    "* kel_cancel - turns off the move kel armed\n"
+    "* kel_reload - reads the player values file again\n";
 
 constexpr const char* kNotLoaded = "Sorry, player values not loaded\n";
 constexpr const char* kStvWarning = "kel warning: player values file not loaded\n";
@@ -172,7 +174,9 @@ TEST_F(Dispatch, HelpOnAPlayersScreenAndOnTheConsoleByteForByte) {
                "* kel - moves next player to die to even teams",
                "* movelast or ml - moves last player on the unbalanced team",
                "* rrr - randoms everyone in the readyroom",
-               "* eventeams - assigns even teams based on stats"}));
+               "* eventeams - assigns even teams based on stats",
+               "* kel_cancel - turns off the move kel armed",
+               "* kel_reload - reads the player values file again"}));
   EXPECT_EQ(HudTexts(player), Strings{});
 }
 

@@ -155,7 +155,7 @@ void Arming(Balance ahead) {
 struct AutoStep {
   float time;
   int marines, aliens;
-  enum { Refresh, Frame, MapChange, Kel } what;
+  enum { Refresh, Frame, MapChange, Kel, Cancel } what;
   float autoBalance;
   std::string arms;
 };
@@ -173,6 +173,11 @@ void PlayAuto(const std::vector<AutoStep>& steps, const char* story) {
     if (step.what == AutoStep::Frame) watch.FrameStep();
     if (step.what == AutoStep::MapChange) watch.MapStart(Handicap::None);
     if (step.what == AutoStep::Kel) watch.ArmDeathMove(CommandCaller::ServerConsole());
+    if (step.what == AutoStep::Cancel) {
+      EXPECT_TRUE(watch.CancelDeathMove()) << story << ": nothing armed at " << step.time;
+      EXPECT_FALSE(watch.Armed()) << story << ", at " << step.time;
+      EXPECT_FALSE(watch.CancelDeathMove()) << story << ": cancelled twice at " << step.time;
+    }
     const std::vector<std::string> expected =
         step.arms.empty() ? std::vector<std::string>{} : std::vector<std::string>{step.arms};
     EXPECT_EQ(g_armings, expected) << story << ", at " << step.time;
@@ -222,6 +227,17 @@ TEST(AutoBalanceTimeline, OffAtZeroAndCountingFromWhenTheSideWentAhead) {
             {110.0f, 6, 4, AutoStep::Kel, 30.0f, ""},
             {130.0f, 6, 4, AutoStep::Frame, 30.0f, ""}},
            "an operator's kel came first");
+
+  // kel_cancel ends the count too: autobalance arms nothing again until the
+  // teams change, here the other side going ahead.
+  PlayAuto({{100.0f, 6, 4, AutoStep::Refresh, 30.0f, ""},
+            {110.0f, 6, 4, AutoStep::Kel, 30.0f, ""},
+            {115.0f, 6, 4, AutoStep::Cancel, 30.0f, ""},
+            {130.0f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {200.0f, 6, 4, AutoStep::Frame, 30.0f, ""},
+            {210.0f, 4, 6, AutoStep::Refresh, 30.0f, ""},
+            {240.0f, 4, 6, AutoStep::Frame, 30.0f, "aliens"}},
+           "an operator's kel, then kel_cancel");
 }
 
 // The host clock restarts with every map: the count starts again on the new
