@@ -47,12 +47,17 @@ void MoveCooldowns::Record(std::string_view authId, long long now) {
 
 bool MoveCooldowns::CoolingDown(std::string_view authId, long long now,
                                 double cooldownSeconds) const {
-  if (!(cooldownSeconds > 0.0) || authId.empty()) return false;
+  return SecondsLeft(authId, now, cooldownSeconds) > 0.0;
+}
+
+double MoveCooldowns::SecondsLeft(std::string_view authId, long long now,
+                                  double cooldownSeconds) const {
+  if (!(cooldownSeconds > 0.0) || authId.empty()) return 0.0;
   const std::size_t index = IndexOf(authId);
-  if (index == kCapacity) return false;
+  if (index == kCapacity) return 0.0;
   const double distance =
       std::fabs(static_cast<double>(now) - static_cast<double>(entries_[index].movedAt));
-  return distance < cooldownSeconds;
+  return distance < cooldownSeconds ? cooldownSeconds - distance : 0.0;
 }
 
 bool ImmuneOperator(edict_t* player) {
@@ -65,6 +70,22 @@ bool SparedFromBalanceMove(edict_t* player) {
   if (!(cooldown > 0.0f) || !RecordsKeptFor(player)) return false;
   return g_cooldowns.CoolingDown(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds(),
                                  cooldown);
+}
+
+std::vector<CoolingDownPlayer> PlayersCoolingDown() {
+  std::vector<CoolingDownPlayer> players;
+  const float cooldown = HostApi::CvarValue(Cvar::MoveCooldown);
+  if (!(cooldown > 0.0f)) return players;
+  const long long now = HostApi::CalendarSeconds();
+  HostApi::ForEachClientSlot([&](int /*slot*/, edict_t* entity) {
+    if (!RecordsKeptFor(entity)) return;
+    const double left = g_cooldowns.SecondsLeft(HostApi::PlayerAuthId(entity), now, cooldown);
+    if (left > 0.0) {
+      players.push_back(
+          {HostApi::NetName(HostApi::EdictVars(entity)), static_cast<long long>(std::ceil(left))});
+    }
+  });
+  return players;
 }
 
 void SendToReadyRoomForBalance(edict_t* player, const char* action) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct edict_t;
 
@@ -36,6 +37,8 @@ class MoveCooldowns {
   // record last longer than the cooldown's length past its setting.  False
   // for a cooldown of 0 or less (or NaN) and for an empty id.
   bool CoolingDown(std::string_view authId, long long now, double cooldownSeconds) const;
+  // How long `authId` is still held back, by the same rule; 0 when not.
+  double SecondsLeft(std::string_view authId, long long now, double cooldownSeconds) const;
 
  private:
   struct Entry {
@@ -63,3 +66,12 @@ bool SparedFromBalanceMove(edict_t* player);
 // server log gets the standard line `"…" triggered "ACTION"` while he still
 // stands on the team he leaves.
 void SendToReadyRoomForBalance(edict_t* player, const char* action);
+
+// The connected players the switch cooldown holds back now, in slot order,
+// each with his name and the whole seconds left (rounded up); none while
+// kel_move_cooldown is 0 or below.
+struct CoolingDownPlayer {
+  std::string name;
+  long long secondsLeft = 0;
+};
+std::vector<CoolingDownPlayer> PlayersCoolingDown();

@@ -193,6 +193,7 @@ void BalanceWatch::DeathMoveScan() {
 
 void BalanceWatch::ArmDeathMove(const CommandCaller& caller) {
   Refresh();
+  if (!Armed()) armedSince_ = senses_.now();
   SetFlag(kArmed, true);
   SnapshotAlive();
   switch (state_) {

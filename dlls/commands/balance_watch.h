@@ -89,6 +89,10 @@ class BalanceWatch {
   bool NoticePending() const { return (frameWork_ & kNoticePending) != 0; }
   // The same side is ahead and autobalance has not armed the move for it.
   bool AutoBalanceCounting() const { return (frameWork_ & kAutoBalanceCounting) != 0; }
+  // Host time the armed move was armed (the first kel of it), and the time
+  // the side now ahead went ahead (or the map started with it ahead).
+  float ArmedSince() const { return armedSince_; }
+  float SideAheadSince() const { return sideAheadSince_; }
 
  private:
   // The flags the frame step acts on, in one byte, so that an idle frame
@@ -128,6 +132,7 @@ class BalanceWatch {
   float imbalanceSince_ = 0.0f;  // host time the teams last went uneven
   float lastNoticeTime_ = 0.0f;  // host time the notice check last fired
   float sideAheadSince_ = 0.0f;  // host time autobalance's count started
+  float armedSince_ = 0.0f;      // host time the death-time move was armed
   bool aliveSeen_[kSlotTableSize] = {};
 };
 

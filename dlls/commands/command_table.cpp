@@ -7,6 +7,7 @@
 #include "balance_watch.h"
 #include "manual_moves.h"
 #include "skill_commands.h"
+#include "status_command.h"
 
 namespace {
 
@@ -33,16 +34,13 @@ constexpr CommandRow kCommandTable[] = {
      "eventeams - assigns even teams based on stats",
      6,
      true},
-    {{"kel_cancel", nullptr},
-     CancelDeathMoveCommand,
-     "kel_cancel - turns off the move kel armed",
-     7,
-     true},
+    {{"kel_cancel", nullptr}, CancelDeathMoveCommand, "kel_cancel - stops kel", 8, true},
     {{"kel_reload", nullptr},
      ReloadPlayerValuesCommand,
-     "kel_reload - reads the player values file again",
-     8,
+     "kel_reload - rereads values file",
+     9,
      true},
+    {{"kel_status", nullptr}, ShowStatusCommand, "kel_status - shows balance state", 7, true},
 };
 
 constexpr char kHelpHeading[] =

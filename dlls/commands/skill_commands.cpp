@@ -18,6 +18,10 @@
 
 namespace {
 
+// The last load's log line, and when it was made.
+std::string g_lastLoadLine;
+float g_lastLoadTime = 0.0f;
+
 bool OnATeam(TeamId team) { return team == kMarines || team == kAliens; }
 bool Anywhere(TeamId /*team*/) { return true; }
 
@@ -155,8 +159,13 @@ std::string LoadPlayerValues() {
   const ValuesLoad outcome = PlayerValues::Instance().Reload(path);
   std::string line = ValuesLoadLogLine(path, outcome, PlayerValues::Instance());
   LogToServer("%s", line.c_str());
+  g_lastLoadLine = line;
+  g_lastLoadTime = HostApi::Time();
   return line;
 }
+
+const std::string& LastValuesLoadLine() { return g_lastLoadLine; }
+float LastValuesLoadTime() { return g_lastLoadTime; }
 
 void ReloadPlayerValuesCommand(const CommandCaller& caller) {
   std::string line = LoadPlayerValues();

@@ -50,6 +50,9 @@ std::string LoadPlayerValues();
 // The action of `kel_reload`: LoadPlayerValues now, answering with its log
 // line.
 void ReloadPlayerValuesCommand(const CommandCaller& caller);
+// The last LoadPlayerValues' log line and the host time it was made at.
+const std::string& LastValuesLoadLine();
+float LastValuesLoadTime();
 
 // The name lists of a best placement of `players` (gathered in slot order):
 // team one is the current marines and the waiting players BestSplit sends

@@ -24,8 +24,9 @@ constexpr const char* kHelp =
     "* movelast or ml - moves last player on the unbalanced team\n"
     "* rrr - randoms everyone in the readyroom\n"
     "* eventeams - assigns even teams based on stats\n"
-    "* kel_cancel - turns off the move kel armed\n"
-    "* kel_reload - reads the player values file again\n";
+    "* kel_status - shows balance state\n"
+    "* kel_cancel - stops kel\n"
+    "* kel_reload - rereads values file\n";
 
 constexpr const char* kNotLoaded = "Sorry, player values not loaded\n";
 constexpr const char* kStvWarning = "kel warning: player values file not loaded\n";
@@ -175,8 +176,8 @@ TEST_F(Dispatch, HelpOnAPlayersScreenAndOnTheConsoleByteForByte) {
                "* movelast or ml - moves last player on the unbalanced team",
                "* rrr - randoms everyone in the readyroom",
                "* eventeams - assigns even teams based on stats",
-               "* kel_cancel - turns off the move kel armed",
-               "* kel_reload - reads the player values file again"}));
+               "* kel_status - shows balance state", "* kel_cancel - stops kel",
+               "* kel_reload - rereads values file"}));
   EXPECT_EQ(HudTexts(player), Strings{});
 }
 
