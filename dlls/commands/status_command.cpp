@@ -18,8 +18,8 @@ namespace {
 // Whole seconds from `since` to now on the host clock, as m:ss.
 std::string Duration(float since) {
   const double seconds = std::fabs(static_cast<double>(HostApi::Time()) - since);
-  const auto whole = static_cast<long long>(std::min(seconds, 359999.0));
-  return FormatBounded(32, "%lld:%02lld", whole / 60, whole % 60);
+  const auto whole = static_cast<int>(std::min(seconds, 359999.0));
+  return FormatBounded(32, "%d:%02d", whole / 60, whole % 60);
 }
 
 const char* AheadWord(Balance balance) {
