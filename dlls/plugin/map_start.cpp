@@ -8,6 +8,7 @@
 #include "reply.h"
 #include "roster.h"
 #include "server_output.h"
+#include "skill_commands.h"
 
 void MapStart() {
   HostApi::SetCvarString(Cvar::Version, kPluginVersion);  // a changed value is put back
