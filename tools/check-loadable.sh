@@ -3,7 +3,8 @@
 # will load it, and fails unless every old server can give it:
 #
 #   - its NEEDED libraries are only the C library's own: libc.so.6,
-#     libm.so.6, libdl.so.2, libpthread.so.0 and ld-linux.so.2;
+#     libm.so.6, libdl.so.2, libpthread.so.0 and the dynamic loader
+#     (ld-linux.so.2, ld-linux-x86-64.so.2);
 #   - every symbol version it references, from any of them, is GLIBC_2.N or
 #     GLIBC_2.N.M no newer than the floor (default 2.11).  Anything else
 #     (GLIBC_PRIVATE, GLIBC_ABI_DT_RELR, a newer GLIBC_2.x, a GCC_ or
@@ -17,7 +18,7 @@
 set -eu
 lib=$1
 floor=${2:-2.11}
-allowed_needed="libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 ld-linux.so.2"
+allowed_needed="libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 ld-linux.so.2 ld-linux-x86-64.so.2"
 
 if ! readelf -h "$lib" >/dev/null 2>&1; then
   echo "FAIL: $lib is not an ELF file"

@@ -2,7 +2,9 @@
 # Shows that tools/check-loadable.sh can fail: it builds small i386 libraries
 # that an old server could not load (a function new in glibc 2.34, a private
 # glibc symbol, a shared C++ runtime) and one that it could, and expects the
-# check to reject exactly the first three, naming what they need.
+# check to reject exactly the first three, naming what they need.  Then the
+# floor, on 64-bit libraries: one calling a function of glibc 2.17 passes at
+# 2.17 and fails at 2.16, one calling a function of 2.25 fails at 2.17.
 set -eu
 cd "$(dirname "$0")/../.."
 check=tools/check-loadable.sh
@@ -17,9 +19,10 @@ fail() {
   failures=$((failures + 1))
 }
 
-# expect_rejected LIBRARY TEXT: the check fails and its report holds TEXT.
+# expect_rejected LIBRARY TEXT [FLOOR]: the check fails and its report
+# holds TEXT.
 expect_rejected() {
-  if sh "$check" "$1" >"$work/out" 2>&1; then
+  if sh "$check" "$1" ${3:+"$3"} >"$work/out" 2>&1; then
     fail "the check accepted $(basename "$1"):"
     sed 's/^/    /' "$work/out"
   elif grep -qF -- "$2" "$work/out"; then
@@ -58,6 +61,21 @@ else
   fail "the check rejected a library of old functions:"
   sed 's/^/    /' "$work/out"
 fi
+
+# The floor argument, on 64-bit code as kelvalues is.
+printf '#define _GNU_SOURCE\n#include <stdlib.h>\nchar* home(void) { return secure_getenv("HOME"); }\n' \
+  >"$work/floor.c"
+$CC -shared -fPIC -o "$work/glibc_2_17" "$work/floor.c"
+if sh "$check" "$work/glibc_2_17" 2.17 >"$work/out" 2>&1; then
+  echo "ok: glibc_2_17 accepted at 2.17"
+else
+  fail "the check rejected a program of glibc 2.17 functions at 2.17:"
+  sed 's/^/    /' "$work/out"
+fi
+expect_rejected "$work/glibc_2_17" "secure_getenv needs GLIBC_2.17 from libc.so.6 (floor: GLIBC_2.16)" 2.16
+printf '#include <string.h>\nvoid clear(char* p) { explicit_bzero(p, 1); }\n' >"$work/newer.c"
+$CC -shared -fPIC -o "$work/glibc_2_25" "$work/newer.c"
+expect_rejected "$work/glibc_2_25" "explicit_bzero needs GLIBC_2.25 from libc.so.6 (floor: GLIBC_2.17)" 2.17
 
 if [ "$failures" -ne 0 ]; then
   echo "check-loadable self-test: $failures case(s) failed"

@@ -1,7 +1,6 @@
 #include "from_hlstats.h"
 
 #include <fcntl.h>
-#include <mysql.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "mariadb_client.h"
 #include "values_out.h"
 
 namespace kelvalues {
@@ -213,10 +213,10 @@ std::string DatabaseMessage(const char* text) {
 // A connection, closed when it goes.
 class Database {
  public:
-  Database() : db_(mysql_init(nullptr)) {}
+  explicit Database(const MariadbClient& client) : client_(client), db_(client.init(nullptr)) {}
   ~Database() {
-    if (stmt_ != nullptr) (void)mysql_stmt_close(stmt_);
-    if (db_ != nullptr) mysql_close(db_);
+    if (stmt_ != nullptr) (void)client_.stmtClose(stmt_);
+    if (db_ != nullptr) client_.close(db_);
   }
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -225,14 +225,15 @@ class Database {
     if (db_ == nullptr) return std::string("out of memory");
     const unsigned connectTimeout = kConnectTimeoutSeconds;
     const unsigned readTimeout = kReadTimeoutSeconds;
-    (void)mysql_optionsv(db_, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
-    (void)mysql_optionsv(db_, MYSQL_OPT_READ_TIMEOUT, &readTimeout);
-    (void)mysql_optionsv(db_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    (void)client_.options(db_, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    (void)client_.options(db_, MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+    (void)client_.options(db_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     const bool bySocket = !options.socket.empty();
-    if (mysql_real_connect(db_, bySocket ? "localhost" : options.host.c_str(), options.user.c_str(),
-                           password.c_str(), options.database.c_str(), bySocket ? 0 : options.port,
-                           bySocket ? options.socket.c_str() : nullptr, 0) == nullptr) {
-      return "cannot connect to the database: " + DatabaseMessage(mysql_error(db_));
+    if (client_.realConnect(db_, bySocket ? "localhost" : options.host.c_str(),
+                            options.user.c_str(), password.c_str(), options.database.c_str(),
+                            bySocket ? 0 : options.port,
+                            bySocket ? options.socket.c_str() : nullptr, 0) == nullptr) {
+      return "cannot connect to the database: " + DatabaseMessage(client_.error(db_));
     }
     return std::nullopt;
   }
@@ -249,9 +250,9 @@ class Database {
         " JOIN hlstats_Players AS p ON p.playerId = u.playerId"
         " WHERE u.game = ? AND p.game = ? AND COALESCE(p.hideranking, 0) = 0"
         " AND u.`merge` IS NULL";
-    stmt_ = mysql_stmt_init(db_);
+    stmt_ = client_.stmtInit(db_);
     if (stmt_ == nullptr) return std::string("out of memory");
-    if (mysql_stmt_prepare(stmt_, kQuery.data(), kQuery.size()) != 0) return StatementError();
+    if (client_.stmtPrepare(stmt_, kQuery.data(), kQuery.size()) != 0) return StatementError();
 
     unsigned long gameLength = game.size();
     MYSQL_BIND parameters[2] = {};
@@ -261,7 +262,7 @@ class Database {
       parameter.buffer_length = gameLength;
       parameter.length = &gameLength;
     }
-    if (mysql_stmt_bind_param(stmt_, parameters) != 0 || mysql_stmt_execute(stmt_) != 0) {
+    if (client_.stmtBindParam(stmt_, parameters) != 0 || client_.stmtExecute(stmt_) != 0) {
       return StatementError();
     }
 
@@ -290,10 +291,10 @@ class Database {
     columns[2].buffer = &lastEvent;
     columns[2].is_null = &lastEventNull;
     columns[2].error = &lastEventError;
-    if (mysql_stmt_bind_result(stmt_, columns) != 0) return StatementError();
+    if (client_.stmtBindResult(stmt_, columns) != 0) return StatementError();
 
     for (;;) {
-      const int fetched = mysql_stmt_fetch(stmt_);
+      const int fetched = client_.stmtFetch(stmt_);
       if (fetched == MYSQL_NO_DATA) break;
       if (fetched != 0 && fetched != MYSQL_DATA_TRUNCATED) return StatementError();
       ++counts.rows;
@@ -331,11 +332,12 @@ class Database {
   // A statement that failed because the connection did may leave its own
   // message empty and the reason with the connection.
   std::string StatementError() {
-    const char* reason = mysql_stmt_error(stmt_);
-    if (reason == nullptr || *reason == '\0') reason = mysql_error(db_);
+    const char* reason = client_.stmtError(stmt_);
+    if (reason == nullptr || *reason == '\0') reason = client_.error(db_);
     return "the database refused the query: " + DatabaseMessage(reason);
   }
 
+  const MariadbClient& client_;
   MYSQL* db_;
   MYSQL_STMT* stmt_ = nullptr;
 };
@@ -345,7 +347,7 @@ int Fail(const std::string& message) {
   return kExitFailed;
 }
 
-int Run(const Options& options) {
+int Run(const MariadbClient& client, const Options& options) {
   // A refused -o is told before the database is asked anything.
   if (std::string error; !options.output.empty() && !CheckOutputPath(options.output, error)) {
     return Fail(error);
@@ -357,7 +359,7 @@ int Run(const Options& options) {
   std::map<std::string, Rating> ratings;
   Counts counts;
   {
-    Database database;
+    Database database(client);
     std::optional<std::string> error = database.Connect(options, password);
     explicit_bzero(password.data(), password.size());
     if (!error) error = database.ReadRatings(options.game, ratings, counts);
@@ -392,8 +394,11 @@ int RunFromHlstats(int argc, char** argv) {
   if (const std::optional<std::string> error = ParseOptions(argc, argv, options)) {
     return UsageError(*error);
   }
-  const int status = Run(options);
-  mysql_library_end();
+  std::string error;
+  const MariadbClient* client = LoadMariadbClient(error);
+  if (client == nullptr) return Fail(error);
+  const int status = Run(*client, options);
+  client->libraryEnd();
   return status;
 }
 
