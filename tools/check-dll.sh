@@ -11,10 +11,23 @@
 #   4. it imports only DLLs that every Windows ships (no libstdc++, libgcc
 #      or winpthread DLL that the server would not have).
 # Usage: tools/check-dll.sh path/to/kel_mm.dll
+#        tools/check-dll.sh --program path/to/kelvalues.exe
+# The second form checks the Windows kelvalues instead: a PE32+ x86-64
+# program (not a DLL) that, like the plugin, imports only DLLs that every
+# Windows ships (checks 1 and 4).
 # Exits 0 when every check holds, 1 with one line per failed check.
 set -eu
 
-OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
+program=no
+if [ "${1:-}" = --program ]; then
+  program=yes
+  shift
+fi
+if [ "$program" = yes ]; then
+  OBJDUMP=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+else
+  OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
+fi
 NM=${NM:-i686-w64-mingw32-nm}
 EXPECTED_EXPORTS="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
 # Lower-cased names of system DLLs present on every Windows the server runs
@@ -22,7 +35,7 @@ EXPECTED_EXPORTS="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach M
 ALLOWED_IMPORTS="kernel32.dll msvcrt.dll user32.dll advapi32.dll ws2_32.dll ntdll.dll shell32.dll"
 
 if [ $# -ne 1 ]; then
-  echo "usage: $0 kel_mm.dll" >&2
+  echo "usage: $0 kel_mm.dll | $0 --program kelvalues.exe" >&2
   exit 2
 fi
 dll=$1
@@ -31,7 +44,7 @@ if [ ! -f "$dll" ]; then
   exit 1
 fi
 if ! command -v "$OBJDUMP" >/dev/null 2>&1; then
-  echo "FAIL: $OBJDUMP not found (Debian package binutils-mingw-w64-i686)"
+  echo "FAIL: $OBJDUMP not found (Debian package binutils-mingw-w64-i686 or -x86-64)"
   exit 1
 fi
 
@@ -48,14 +61,24 @@ if ! "$OBJDUMP" -p "$dll" >"$work/headers" 2>"$work/err"; then
   fail "$dll is not a PE image ($(head -n 1 "$work/err"))"
   exit 1
 fi
-grep -q 'file format pei-i386$' "$work/headers" || fail "not an i386 PE image"
-grep -Eq '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)' "$work/headers" || fail "not PE32 (optional header magic is not 010b)"
 # Characteristics: 0x2000 is IMAGE_FILE_DLL.
 characteristics=$(awk '/^Characteristics/ {print $2; exit}' "$work/headers")
-if [ -z "$characteristics" ] || [ $((characteristics & 0x2000)) -eq 0 ]; then
-  fail "not a DLL (characteristics ${characteristics:-missing})"
+if [ "$program" = yes ]; then
+  grep -q 'file format pei-x86-64$' "$work/headers" || fail "not an x86-64 PE image"
+  grep -Eq '^Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)' "$work/headers" ||
+    fail "not PE32+ (optional header magic is not 020b)"
+  if [ -z "$characteristics" ] || [ $((characteristics & 0x2000)) -ne 0 ]; then
+    fail "not a program (characteristics ${characteristics:-missing})"
+  fi
+else
+  grep -q 'file format pei-i386$' "$work/headers" || fail "not an i386 PE image"
+  grep -Eq '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)' "$work/headers" || fail "not PE32 (optional header magic is not 010b)"
+  if [ -z "$characteristics" ] || [ $((characteristics & 0x2000)) -eq 0 ]; then
+    fail "not a DLL (characteristics ${characteristics:-missing})"
+  fi
 fi
 
+if [ "$program" = no ]; then
 # ------------------------------------------------------------------- exports
 # The name table lines read "[   2] GiveFnptrsToDll"; the number in brackets
 # indexes the export address table, whose lines read "[   2] +base[   3] 2400".
@@ -104,6 +127,7 @@ if [ -n "$give_index" ]; then
     esac
   fi
 fi
+fi  # the plugin's exports
 
 # ------------------------------------------------------------------- imports
 grep 'DLL Name:' "$work/headers" | awk '{print $NF}' >"$work/imports" || true
@@ -118,5 +142,9 @@ done <"$work/imports"
 if [ "$failures" -ne 0 ]; then
   echo "$dll: $failures check(s) failed"
   exit 1
+fi
+if [ "$program" = yes ]; then
+  echo "$dll: PE32+ x86-64 program; imports $(tr '\n' ' ' <"$work/imports" | sed 's/ $//' | tr ' ' ',')"
+  exit 0
 fi
 echo "$dll: PE32 i386 DLL; exports $(echo "$EXPECTED_EXPORTS" | tr ' ' ','); GiveFnptrsToDll is stdcall; imports $(tr '\n' ' ' <"$work/imports" | sed 's/ $//' | tr ' ' ',')"

@@ -85,6 +85,38 @@ else
   failed=$((failed + 1))
 fi
 
+# The Windows kelvalues: the same check, as a program (--program).  A
+# static x86-64 program passes; one on the shared C++ runtime, and a DLL,
+# fail.
+CXX64=${CXX_MINGW64:-x86_64-w64-mingw32-g++-win32}
+printf '#include <string>\nint main(int c, char**) { return static_cast<int>(std::string(c, 0x41).size()); }\n' \
+  >"$work/program.cpp"
+# program_case NAME EXPECT FILE: as run_case, for check-dll.sh --program.
+program_case() {
+  name=$1 expect=$2 file=$3
+  if tools/check-dll.sh --program "$file" >"$work/$name.out" 2>&1; then verdict=pass; else verdict=fail; fi
+  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
+    echo "ok     $name: accepted"
+    passed=$((passed + 1))
+  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
+    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
+    passed=$((passed + 1))
+  else
+    echo "FAILED $name: expected ${expect}, the check said:"
+    sed 's/^/    /' "$work/$name.out"
+    failed=$((failed + 1))
+  fi
+}
+if "$CXX64" -O2 -o "$work/static.exe" "$work/program.cpp" $static &&
+  "$CXX64" -O2 -o "$work/shared.exe" "$work/program.cpp"; then
+  program_case program-static pass "$work/static.exe"
+  program_case program-shared-runtime "imports libstdc++-6.dll" "$work/shared.exe"
+  program_case program-is-a-dll "not an x86-64 PE image" "$work/right-shape.dll"
+else
+  echo "FAILED program: the probe programs did not build"
+  failed=$((failed + 1))
+fi
+
 # The layout assertions of the host declarations are guarded by the target
 # architecture; the Windows compiler must take the same guarded branch as
 # the Linux one, or the DLL would be built unchecked.
