@@ -9,6 +9,8 @@
 #   addons/kel/dlls/kel_mm.dll                 Windows i686 plugin
 #   addons/kel/dlls/player_values.example.txt  example values
 #   addons/kel/kel.example.cfg                 console variables for server.cfg
+#   addons/kel/tools/kelvalues                 kelvalues for Linux x86-64
+#   addons/kel/tools/kelvalues.exe             kelvalues for Windows x86-64
 #   addons/kel/operator-guide.md               the operator guide
 #   addons/kel/CHANGELOG.md                    what changed, release by release
 #   addons/kel/LICENSE                         the license
@@ -26,10 +28,12 @@
 # library with the debug file placed beside it.
 #
 # The two libraries are built first (presets i386 and win32, target kel_mm
-# only).  KEL_BUILD_I386 and KEL_BUILD_WIN32 name other build folders for the
-# same presets.  The version is the plugin's own, which the build writes
-# into the i386 build folder as kel_version.txt (from KEL_VERSION in
-# CMakeLists.txt); KEL_VERSION in the environment overrides it.
+# only), and kelvalues (presets kelvalues and kelvalues-win64, target
+# kelvalues).  KEL_BUILD_I386, KEL_BUILD_WIN32, KEL_BUILD_KELVALUES and
+# KEL_BUILD_KELVALUES_WIN64 name other build folders for the same presets.
+# The version is the plugin's own, which the build writes into the i386
+# build folder as kel_version.txt (from KEL_VERSION in CMakeLists.txt);
+# KEL_VERSION in the environment overrides it.
 #
 # The same commit packaged in any folder gives byte-identical files in dist/
 # (tests/release/reproducible.sh): the builds map the folders' paths away,
@@ -41,18 +45,24 @@ root=$(pwd)
 
 build_i386=${KEL_BUILD_I386:-build/i386}
 build_win32=${KEL_BUILD_WIN32:-build/win32}
+build_kelvalues=${KEL_BUILD_KELVALUES:-build/kelvalues}
+build_kelvalues_win64=${KEL_BUILD_KELVALUES_WIN64:-build/kelvalues-win64}
 
 build() {
-  preset=$1 dir=$2
+  preset=$1 dir=$2 target=$3
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake --preset "$preset" -B "$dir" >/dev/null
   fi
-  cmake --build "$dir" --target kel_mm -j2
+  cmake --build "$dir" --target "$target" -j2
 }
 echo "package: building the Linux i386 plugin in $build_i386"
-build i386 "$build_i386"
+build i386 "$build_i386" kel_mm
 echo "package: building the Windows i686 plugin in $build_win32"
-build win32 "$build_win32"
+build win32 "$build_win32" kel_mm
+echo "package: building kelvalues for Linux x86-64 in $build_kelvalues"
+build kelvalues "$build_kelvalues" kelvalues
+echo "package: building kelvalues for Windows x86-64 in $build_kelvalues_win64"
+build kelvalues-win64 "$build_kelvalues_win64" kelvalues
 
 version=${KEL_VERSION:-$(cat "$build_i386/kel_version.txt")}
 case "$version" in
@@ -64,6 +74,8 @@ esac
 
 so=$build_i386/kel_mm_i386.so
 dll=$build_win32/kel_mm.dll
+kelvalues=$build_kelvalues/tools/kelvalues/kelvalues
+kelvalues_exe=$build_kelvalues_win64/tools/kelvalues/kelvalues.exe
 # Files shipped as they are in the repository: the place in the archives,
 # then the repository's file.
 copies='
@@ -73,7 +85,7 @@ addons/kel/operator-guide.md docs/operator-guide.md
 addons/kel/CHANGELOG.md CHANGELOG.md
 addons/kel/LICENSE LICENSE
 '
-for f in "$so" "$dll" $(echo "$copies" | awk '{print $2}'); do
+for f in "$so" "$dll" "$kelvalues" "$kelvalues_exe" $(echo "$copies" | awk '{print $2}'); do
   if [ ! -f "$f" ]; then
     echo "package: missing $f" >&2
     exit 1
@@ -84,9 +96,12 @@ name=kel_mm-$version
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 tree=$stage/tree
-mkdir -p "$tree/addons/kel/dlls"
+mkdir -p "$tree/addons/kel/dlls" "$tree/addons/kel/tools"
 install -m 0755 "$so" "$tree/addons/kel/dlls/kel_mm_i386.so"
 install -m 0755 "$dll" "$tree/addons/kel/dlls/kel_mm.dll"
+# The release builds of kelvalues carry no debug information to split off.
+install -m 0755 "$kelvalues" "$tree/addons/kel/tools/kelvalues"
+install -m 0755 "$kelvalues_exe" "$tree/addons/kel/tools/kelvalues.exe"
 # One time stamp for every entry, so that rebuilding the same commit gives
 # the same archives.  The PE header's own time stamp, which strip rewrites,
 # follows it too.

@@ -99,7 +99,7 @@ TEST(FromLogs, RefusesWhatMakesNoSense) {
     std::string words;
     for (const std::string& w : c.words) words += w + " ";
     SCOPED_TRACE(words);
-    std::ofstream(out) << "yesterday's file\n";
+    std::ofstream(out, std::ios::binary) << "yesterday's file\n";
     EXPECT_EQ(RunCommand(c.words), c.status);
     if (c.status != 0) {
       EXPECT_EQ(ReadText(out), "yesterday's file\n");

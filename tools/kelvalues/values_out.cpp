@@ -1,6 +1,9 @@
 #include "values_out.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
 #include "write_file_windows.h"
 #else
 #include <fcntl.h>
@@ -139,6 +142,11 @@ bool CheckLines(const std::vector<ValueLine>& lines, std::string& error) {
 }
 
 bool WriteToStandardOutput(const std::string& text, std::string& error) {
+#if defined(_WIN32)
+  // The lines as they are: text mode would end each with CR LF.
+  (void)std::fflush(stdout);
+  (void)_setmode(_fileno(stdout), _O_BINARY);
+#endif
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
     error = std::string("cannot write to standard output: ") + std::strerror(errno);
     return false;
