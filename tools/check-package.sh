@@ -19,7 +19,13 @@
 #      archives and twice over;
 #   6. the packaged Linux library, unpacked as an operator would, loads in
 #      the simulated server, reports its version and rates a player by the
-#      packaged example values file copied to its live name.
+#      packaged example values file copied to its live name;
+#   7. kelvalues: the Linux program is an x86-64 ELF that loads with glibc
+#      2.17 or later (tools/check-loadable.sh) and, unpacked, passes the
+#      packaged example values file with "kelvalues check"; the Windows one
+#      passes tools/check-dll.sh --program and, under Wine where it is
+#      installed (tools/run-win64), gives the same answer (without Wine
+#      this check says it is skipped).
 # Usage: tools/check-package.sh [dist-folder]   (default: dist)
 # KELSIM names the simulated server program (default: the i386 build's,
 # which the check builds when it is not there yet).
@@ -39,6 +45,8 @@ values_path=addons/kel/dlls/player_values.example.txt
 live_values_path=addons/kel/dlls/player_values.txt
 guide_path=addons/kel/operator-guide.md
 changelog_path=addons/kel/CHANGELOG.md
+kelvalues_path=addons/kel/tools/kelvalues
+kelvalues_exe_path=addons/kel/tools/kelvalues.exe
 # Files shipped as they are in the repository: the place in the archives,
 # then the repository's file.
 copies="
@@ -49,7 +57,7 @@ $changelog_path CHANGELOG.md
 addons/kel/LICENSE LICENSE
 "
 expected_files=$({
-  printf '%s\n' "$so_path" "$dll_path"
+  printf '%s\n' "$so_path" "$dll_path" "$kelvalues_path" "$kelvalues_exe_path"
   echo "$copies" | awk 'NF {print $1}'
 } | LC_ALL=C sort)
 entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
@@ -164,7 +172,7 @@ if [ -z "$broken" ]; then
 else
   fail "the guide links to what the unpacked tree does not hold:$broken"
 fi
-for lib in "$so_path" "$dll_path"; do
+for lib in "$so_path" "$dll_path" "$kelvalues_path" "$kelvalues_exe_path"; do
   [ -x "$work/tar/$lib" ] || fail "$lib is not executable in the tar archive"
 done
 
@@ -285,6 +293,56 @@ else
     fail "kelsim could not run the packaged plugin, or an expectation failed:"
     sed 's/^/    /' "$work/sim.out"
   fi
+fi
+
+# ------------------------------------------------------------ 7. kelvalues
+kelvalues=$work/tar/$kelvalues_path
+readelf -h "$kelvalues" >"$work/kelvalues-elf" 2>&1 || fail "$kelvalues_path is not an ELF file"
+if grep -Eq 'Class:[[:space:]]+ELF64$' "$work/kelvalues-elf" &&
+  grep -Eq 'Machine:[[:space:]]+Advanced Micro Devices X86-64$' "$work/kelvalues-elf"; then
+  pass "$kelvalues_path: ELF64 x86-64"
+else
+  fail "$kelvalues_path is not an x86-64 ELF program"
+fi
+if tools/check-loadable.sh "$kelvalues" 2.17 >"$work/kelvalues-loadable" 2>&1; then
+  pass "$kelvalues_path: $(tail -n 2 "$work/kelvalues-loadable" | head -n 1)"
+else
+  fail "$kelvalues_path would not run on every host with glibc 2.17:"
+  sed 's/^/    /' "$work/kelvalues-loadable"
+fi
+# The unpacked program on the unpacked example, as the guide has the
+# operator run it: a clean file (status 0) of as many values as it has lines.
+entries=$(grep -c , "$work/tar/$values_path" || true)
+expect_check() {
+  what=$1 answer=$2 status=$3
+  if [ "$status" -eq 0 ] && grep -q "kel: read $entries player values from" "$answer"; then
+    pass "$what passes the packaged example values file ($entries values)"
+  else
+    fail "$what check on the packaged example values file gave status $status:"
+    sed 's/^/    /' "$answer"
+  fi
+}
+status=0
+(cd "$work/tar/addons/kel" && tools/kelvalues check dlls/player_values.example.txt) \
+  >"$work/kelvalues-check" 2>&1 || status=$?
+expect_check "kelvalues check" "$work/kelvalues-check" "$status"
+
+if tools/check-dll.sh --program "$work/tar/$kelvalues_exe_path" >"$work/exe-check" 2>&1; then
+  pass "$(cat "$work/exe-check")"
+else
+  fail "$kelvalues_exe_path: $(tr '\n' ' ' <"$work/exe-check")"
+fi
+status=0
+run_win64=$(pwd)/tools/run-win64
+(cd "$work/tar/addons/kel" && "$run_win64" tools/kelvalues.exe check dlls/player_values.example.txt) \
+  >"$work/exe-run" 2>&1 || status=$?
+if [ "$status" -eq 77 ]; then
+  echo "SKIPPED: kelvalues.exe check under Wine: $(cat "$work/exe-run")"
+else
+  tr -d '\r' <"$work/exe-run" >"$work/exe-answer"
+  expect_check "kelvalues.exe check (under Wine)" "$work/exe-answer" "$status"
+  cmp -s "$work/exe-answer" "$work/kelvalues-check" ||
+    fail "kelvalues.exe check answers otherwise than kelvalues check: $(diff "$work/kelvalues-check" "$work/exe-answer" | head -n 4 | tr '\n' ' ')"
 fi
 
 if [ "$failures" -ne 0 ]; then

@@ -62,6 +62,14 @@ damage_zip_after_sums() { :; }
 dist_damage_zip_after_sums() { echo "appended" >>"$1/$name.zip"; }
 damage_missing_sums() { :; }
 dist_damage_missing_sums() { rm "$1/SHA256SUMS"; }
+damage_missing_kelvalues() { rm "$1/addons/kel/tools/kelvalues"; }
+# A kelvalues that needs a glibc newer than 2.17 (explicit_bzero is 2.25's).
+damage_new_glibc_kelvalues() {
+  printf '#include <string.h>\nint main(int c, char** v) { explicit_bzero(v[0], 0); return c - 1; }\n' \
+    >"$work/new_glibc.c"
+  ${CC:-gcc} -o "$1/addons/kel/tools/kelvalues" "$work/new_glibc.c"
+}
+damage_dll_as_exe() { cp "$1/addons/kel/dlls/kel_mm.dll" "$1/addons/kel/tools/kelvalues.exe"; }
 
 # case | archive damaged (zip, tar or both) | expected: "pass" or a text of the
 # check's output
@@ -116,6 +124,9 @@ run_case broken_link both "the guide links to what the unpacked tree does not ho
 run_case old_changelog both "the newest version is 0.9, but the build says"
 run_case zip_after_sums zip "SHA256SUMS does not match the files"
 run_case missing_sums tar "SHA256SUMS is missing"
+run_case missing_kelvalues zip "zip archive holds"
+run_case new_glibc_kelvalues tar "explicit_bzero needs GLIBC_2.25"
+run_case dll_as_exe tar "not an x86-64 PE image"
 
 echo "check-package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -31,8 +31,9 @@
 #include <cstdlib>
 #include <cstring>
 
-// The symbols' names are glibc's and the linker's; NOLINTBEGIN covers them.
-// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming)
+// The symbols' names are glibc's and the linker's, and the loader gives
+// addresses as integers.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming,performance-no-int-to-ptr)
 extern "C" {
 
 // ------------------------------------------------------------------ start
@@ -200,4 +201,4 @@ int __wrap__dl_find_object(void* address, dl_find_object* result) {
 }
 
 }  // extern "C"
-// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming)
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming,performance-no-int-to-ptr)
