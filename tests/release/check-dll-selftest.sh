@@ -28,6 +28,26 @@ plain="-Wl,--kill-at -Wl,--enable-stdcall-fixup"
 
 passed=0
 failed=0
+# judge NAME EXPECT [--program] FILE: runs the check on FILE and counts the
+# case as passed when its verdict and words are as EXPECT says ("pass" or a
+# text the check's output must contain).
+judge() {
+  name=$1 expect=$2
+  shift 2
+  if tools/check-dll.sh "$@" >"$work/$name.out" 2>&1; then verdict=pass; else verdict=fail; fi
+  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
+    echo "ok     $name: accepted"
+    passed=$((passed + 1))
+  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
+    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
+    passed=$((passed + 1))
+  else
+    echo "FAILED $name: expected ${expect}, the check said:"
+    sed 's/^/    /' "$work/$name.out"
+    failed=$((failed + 1))
+  fi
+}
+
 # case name | expected: "pass" or a text the check's output must contain |
 # compiler and linker arguments
 run_case() {
@@ -40,22 +60,7 @@ run_case() {
     failed=$((failed + 1))
     return
   fi
-  if tools/check-dll.sh "$work/$name.dll" >"$work/$name.out" 2>&1; then
-    verdict=pass
-  else
-    verdict=fail
-  fi
-  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
-    echo "ok     $name: accepted"
-    passed=$((passed + 1))
-  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
-    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
-    passed=$((passed + 1))
-  else
-    echo "FAILED $name: expected ${expect}, the check said:"
-    sed 's/^/    /' "$work/$name.out"
-    failed=$((failed + 1))
-  fi
+  judge "$name" "$expect" "$work/$name.dll"
 }
 
 run_case right-shape pass \
@@ -88,30 +93,14 @@ fi
 # The Windows kelvalues: the same check, as a program (--program).  A
 # static x86-64 program passes; one on the shared C++ runtime, and a DLL,
 # fail.
-CXX64=${CXX_MINGW64:-x86_64-w64-mingw32-g++-win32}
+CXX64=${CXX_MINGW64:-x86_64-w64-mingw32-g++-posix}
 printf '#include <string>\nint main(int c, char**) { return static_cast<int>(std::string(c, 0x41).size()); }\n' \
   >"$work/program.cpp"
-# program_case NAME EXPECT FILE: as run_case, for check-dll.sh --program.
-program_case() {
-  name=$1 expect=$2 file=$3
-  if tools/check-dll.sh --program "$file" >"$work/$name.out" 2>&1; then verdict=pass; else verdict=fail; fi
-  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
-    echo "ok     $name: accepted"
-    passed=$((passed + 1))
-  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
-    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
-    passed=$((passed + 1))
-  else
-    echo "FAILED $name: expected ${expect}, the check said:"
-    sed 's/^/    /' "$work/$name.out"
-    failed=$((failed + 1))
-  fi
-}
 if "$CXX64" -O2 -o "$work/static.exe" "$work/program.cpp" $static &&
   "$CXX64" -O2 -o "$work/shared.exe" "$work/program.cpp"; then
-  program_case program-static pass "$work/static.exe"
-  program_case program-shared-runtime "imports libstdc++-6.dll" "$work/shared.exe"
-  program_case program-is-a-dll "not an x86-64 PE image" "$work/right-shape.dll"
+  judge program-static pass --program "$work/static.exe"
+  judge program-shared-runtime "imports libstdc++-6.dll" --program "$work/shared.exe"
+  judge program-is-a-dll "not an x86-64 PE image" --program "$work/right-shape.dll"
 else
   echo "FAILED program: the probe programs did not build"
   failed=$((failed + 1))
