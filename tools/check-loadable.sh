@@ -1,6 +1,7 @@
 #!/bin/sh
-# Reads what a Linux library needs from the system before the dynamic loader
-# will load it, and fails unless every old server can give it:
+# Reads what a Linux library (or program: kelvalues is checked at 2.17) needs
+# from the system before the dynamic loader will load it, and fails unless
+# every old server can give it:
 #
 #   - its NEEDED libraries are only the C library's own: libc.so.6,
 #     libm.so.6, libdl.so.2, libpthread.so.0 and the dynamic loader
@@ -14,7 +15,7 @@
 # version its C library lacks.  Each failure names the symbols that need the
 # version, from the library's dynamic symbol table.
 #
-# Usage: tools/check-loadable.sh LIBRARY [FLOOR]
+# Usage: tools/check-loadable.sh LIBRARY-OR-PROGRAM [FLOOR]
 set -eu
 lib=$1
 floor=${2:-2.11}
