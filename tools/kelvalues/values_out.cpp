@@ -1,12 +1,11 @@
 #include "values_out.h"
 
-#if defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
 #include <io.h>
 
 #include "write_file_windows.h"
 #else
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif

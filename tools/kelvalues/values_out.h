@@ -49,7 +49,8 @@ std::vector<ValueLine> ScaleToAverage(const std::vector<std::pair<std::string, d
 // and no temporary file is left).  Also false, before anything is written,
 // when the lines would not make a file the plugin loads as meant: none at
 // all, an id not in the exact STEAM_0:X:Y form NormalizeSteamId gives, an id
-// twice, or values that sum to 0 or less.
+// twice, or values that sum to 0 or less.  On Windows the file is replaced
+// the same way, without modes or links (write_file_windows.h).
 bool WriteValuesFile(std::vector<ValueLine> lines, const std::string& path, std::string& error);
 
 // Whether `path` may be written by WriteValuesFile as far as its links and
