@@ -20,12 +20,13 @@
 #   6. the packaged Linux library, unpacked as an operator would, loads in
 #      the simulated server, reports its version and rates a player by the
 #      packaged example values file copied to its live name;
-#   7. kelvalues: the Linux program is an x86-64 ELF that loads with glibc
-#      2.17 or later (tools/check-loadable.sh) and, unpacked, passes the
-#      packaged example values file with "kelvalues check"; the Windows one
-#      passes tools/check-dll.sh --program and, under Wine where it is
-#      installed (tools/run-win64), gives the same answer (without Wine
-#      this check says it is skipped).
+#   7. kelvalues, without debug information: the Linux program is an
+#      x86-64 ELF that loads with glibc 2.17 or later
+#      (tools/check-loadable.sh) and, unpacked, passes the packaged example
+#      values file with "kelvalues check"; the Windows one passes
+#      tools/check-dll.sh --program and, under Wine where it is installed
+#      (tools/run-win64), gives the same answer (without Wine this check
+#      says it is skipped).
 # Usage: tools/check-package.sh [dist-folder]   (default: dist)
 # KELSIM names the simulated server program (default: the i386 build's,
 # which the check builds when it is not there yet).
@@ -309,6 +310,10 @@ if tools/check-loadable.sh "$kelvalues" 2.17 >"$work/kelvalues-loadable" 2>&1; t
 else
   fail "$kelvalues_path would not run on every host with glibc 2.17:"
   sed 's/^/    /' "$work/kelvalues-loadable"
+fi
+if readelf -S -W "$kelvalues" | grep -q '\.debug_info' ||
+  x86_64-w64-mingw32-objdump -h "$work/tar/$kelvalues_exe_path" | grep -q '\.debug_info'; then
+  fail "kelvalues or kelvalues.exe still carries debug information"
 fi
 # The unpacked program on the unpacked example, as the guide has the
 # operator run it: a clean file (status 0) of as many values as it has lines.

@@ -99,7 +99,6 @@ tree=$stage/tree
 mkdir -p "$tree/addons/kel/dlls" "$tree/addons/kel/tools"
 install -m 0755 "$so" "$tree/addons/kel/dlls/kel_mm_i386.so"
 install -m 0755 "$dll" "$tree/addons/kel/dlls/kel_mm.dll"
-# The release builds of kelvalues carry no debug information to split off.
 install -m 0755 "$kelvalues" "$tree/addons/kel/tools/kelvalues"
 install -m 0755 "$kelvalues_exe" "$tree/addons/kel/tools/kelvalues.exe"
 # One time stamp for every entry, so that rebuilding the same commit gives
@@ -120,6 +119,10 @@ split_debug() {
 split_debug objcopy strip "$tree/addons/kel/dlls/kel_mm_i386.so" "$root/dist/kel_mm_i386.so.debug"
 split_debug i686-w64-mingw32-objcopy i686-w64-mingw32-strip "$tree/addons/kel/dlls/kel_mm.dll" \
   "$root/dist/kel_mm.dll.debug"
+# kelvalues is built without debug information; what the static runtimes
+# bring of it is dropped.
+strip --strip-debug "$tree/addons/kel/tools/kelvalues"
+x86_64-w64-mingw32-strip --strip-debug "$tree/addons/kel/tools/kelvalues.exe"
 echo "$copies" | awk NF | while read -r place file; do
   install -D -m 0644 "$file" "$tree/$place"
 done

@@ -69,6 +69,12 @@ damage_new_glibc_kelvalues() {
     >"$work/new_glibc.c"
   ${CC:-gcc} -o "$1/addons/kel/tools/kelvalues" "$work/new_glibc.c"
 }
+# The Windows kelvalues as built, with what the runtimes bring of debug
+# information.
+damage_unstripped_exe() {
+  cp "${KEL_BUILD_KELVALUES_WIN64:-build/kelvalues-win64}/tools/kelvalues/kelvalues.exe" \
+    "$1/addons/kel/tools/"
+}
 damage_dll_as_exe() { cp "$1/addons/kel/dlls/kel_mm.dll" "$1/addons/kel/tools/kelvalues.exe"; }
 
 # case | archive damaged (zip, tar or both) | expected: "pass" or a text of the
@@ -127,6 +133,7 @@ run_case missing_sums tar "SHA256SUMS is missing"
 run_case missing_kelvalues zip "zip archive holds"
 run_case new_glibc_kelvalues tar "explicit_bzero needs GLIBC_2.25"
 run_case dll_as_exe tar "not an x86-64 PE image"
+run_case unstripped_exe tar "kelvalues or kelvalues.exe still carries debug information"
 
 echo "check-package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
