@@ -61,20 +61,24 @@ done
 expect 0 --version
 [ "$(cat "$work/stdout")" = "kelvalues $version" ] ||
   { echo "FAIL: --version: $(cat "$work/stdout")" >&2; failures=$((failures + 1)); }
-# A FIFO nobody writes into as the password file is refused at once.
-mkfifo -m 600 "$work/fifo"
-expect_within() {
-  want=$1
-  shift
-  status=0
-  timeout 20 "$kelvalues" "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
-  [ "$status" -eq "$want" ] ||
-    { echo "FAIL: kelvalues $*: exit status $status, not $want" >&2; failures=$((failures + 1)); }
-}
-expect_within 1 from-hlstats --socket "$work/none.sock" --user u --password-file "$work/fifo" \
-  --database d --game g
-grep -q 'is not a regular file' "$work/stderr" ||
-  { echo "FAIL: the FIFO: $(cat "$work/stderr")" >&2; failures=$((failures + 1)); }
+# A FIFO nobody writes into as the password file is refused at once (on
+# Linux: the Windows build has no from-hlstats; windows_test.sh sets
+# KEL_TEST_WINDOWS).
+if [ -z "${KEL_TEST_WINDOWS:-}" ]; then
+  mkfifo -m 600 "$work/fifo"
+  expect_within() {
+    want=$1
+    shift
+    status=0
+    timeout 20 "$kelvalues" "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
+    [ "$status" -eq "$want" ] ||
+      { echo "FAIL: kelvalues $*: exit status $status, not $want" >&2; failures=$((failures + 1)); }
+  }
+  expect_within 1 from-hlstats --socket "$work/none.sock" --user u --password-file "$work/fifo" \
+    --database d --game g
+  grep -q 'is not a regular file' "$work/stderr" ||
+    { echo "FAIL: the FIFO: $(cat "$work/stderr")" >&2; failures=$((failures + 1)); }
+fi
 
 expect 2
 expect 2 no-such-command

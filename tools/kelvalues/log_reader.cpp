@@ -117,6 +117,14 @@ void AddLogFolder(const std::string& folder, const std::function<void(const std:
 
 }  // namespace
 
+// How a file is opened to see that it can be read: never as the controlling
+// terminal, never waiting for a FIFO's writer.  Windows has neither.
+#if defined(_WIN32)
+constexpr int kOpenToTry = O_RDONLY;
+#else
+constexpr int kOpenToTry = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+#endif
+
 bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string>& files,
                   std::vector<std::string>& unreadable, std::string& error) {
   namespace fs = std::filesystem;
@@ -130,7 +138,7 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
     if (!seen.insert(ec ? path : canonical.string()).second) return;
     // Opened once here, so that a file nobody may read stops the run
     // before hours of reading, not after.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = open(path.c_str(), kOpenToTry);
     if (fd < 0) {
       unreadable.push_back(UnreadablePath(path, std::error_code(errno, std::generic_category())));
       return;
