@@ -5,14 +5,16 @@
 #include "cvar_reading.h"
 #include "host_api.h"
 #include "operators.h"
+#include "shared_ids.h"
 #include "standard_log.h"
 
 namespace {
 
 MoveCooldowns g_cooldowns;
 
-// A bot's id is "BOT", shared by every bot: a record under it would hold
-// back all of them for the move of one.
+// A bot's id is "BOT", shared by every bot, and a bot whose id says
+// otherwise is a bot all the same: a record under it would hold back all of
+// them for the move of one.
 bool RecordsKeptFor(edict_t* player) {
   return player != nullptr && !HostApi::IsFakeClient(HostApi::EdictVars(player));
 }
@@ -36,7 +38,7 @@ std::size_t MoveCooldowns::IndexToTake() const {
 }
 
 void MoveCooldowns::Record(std::string_view authId, long long now) {
-  if (authId.empty() || authId.size() > kMaxIdBytes) return;
+  if (IsSharedAuthId(authId) || authId.size() > kMaxIdBytes) return;
   std::size_t index = IndexOf(authId);
   if (index == kCapacity) {
     index = IndexToTake();
@@ -52,7 +54,7 @@ bool MoveCooldowns::CoolingDown(std::string_view authId, long long now,
 
 double MoveCooldowns::SecondsLeft(std::string_view authId, long long now,
                                   double cooldownSeconds) const {
-  if (!(cooldownSeconds > 0.0) || authId.empty()) return 0.0;
+  if (!(cooldownSeconds > 0.0) || IsSharedAuthId(authId)) return 0.0;
   const std::size_t index = IndexOf(authId);
   if (index == kCapacity) return 0.0;
   const double distance =

@@ -30,12 +30,13 @@ class MoveCooldowns {
   // Records a move of `authId` at calendar second `now`.  A recorded id takes
   // the new time; a new one takes a free entry or, when none is free, the
   // entry of the oldest move (an expired one whenever any has expired).
-  // Empty ids (no authenticated player) and over-long ones are not recorded.
+  // Ids many players share (IsSharedAuthId: the empty one, LAN, pending,
+  // HLTV, BOT, ...) and over-long ones are not recorded.
   void Record(std::string_view authId, long long now);
   // True when `authId` was recorded less than `cooldownSeconds` from `now`.
   // The distance counts either way, so a calendar set back cannot make a
   // record last longer than the cooldown's length past its setting.  False
-  // for a cooldown of 0 or less (or NaN) and for an empty id.
+  // for a cooldown of 0 or less (or NaN) and for a shared id.
   bool CoolingDown(std::string_view authId, long long now, double cooldownSeconds) const;
   // How long `authId` is still held back, by the same rule; 0 when not.
   double SecondsLeft(std::string_view authId, long long now, double cooldownSeconds) const;
@@ -58,13 +59,13 @@ class MoveCooldowns {
 bool ImmuneOperator(edict_t* player);
 // True when the death-time move and movelast are to leave `player` alone
 // now: an ImmuneOperator, or cooling down while kel_move_cooldown is above
-// 0.  Bots share one id and are never cooling down.
+// 0.  Bots and players whose id many share are never cooling down.
 bool SparedFromBalanceMove(edict_t* player);
 // A balance move of `player` (the death-time move, movelast): his client is
 // made to run "readyroom\n", the move is recorded at the current calendar
-// second for the cooldown (bots and players without an id are not), and the
-// server log gets the standard line `"…" triggered "ACTION"` while he still
-// stands on the team he leaves.
+// second for the cooldown (bots and shared ids are not), and the server log
+// gets the standard line `"…" triggered "ACTION"` while he still stands on
+// the team he leaves.
 void SendToReadyRoomForBalance(edict_t* player, const char* action);
 
 // The connected players the switch cooldown holds back now, in slot order,

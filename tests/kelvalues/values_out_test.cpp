@@ -50,6 +50,8 @@ TEST(ValuesOut, SteamIdForms) {
       {"STEAM_ID_LAN", none},
       {"STEAM_ID_PENDING", none},
       {"VALVE_ID_LAN", none},
+      {"VALVE_ID_PENDING", none},
+      {"UNKNOWN", none},
       {"VALVE_0:1:45", none},
       {"BOT:12", none},
       {"", none},

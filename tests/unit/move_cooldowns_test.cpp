@@ -43,16 +43,34 @@ TEST(MoveCooldowns, AMoveHoldsBackForLessThanTheCooldown) {
   EXPECT_TRUE(table.CoolingDown("STEAM_0:1:7", kMovedAt + 150, 60.0));
 }
 
-TEST(MoveCooldowns, EmptyAndOverlongIdsAreNeverRecorded) {
+// Ids many players share (LAN, not yet validated, the spectator proxy,
+// bots, unknown): one move must not hold back everyone who carries them.
+TEST(MoveCooldowns, SharedEmptyAndOverlongIdsAreNeverRecorded) {
   MoveCooldowns table;
   const std::string longest(MoveCooldowns::kMaxIdBytes, 'x');
   const std::string tooLong(MoveCooldowns::kMaxIdBytes + 1, 'x');
-  table.Record("", kMovedAt);
-  table.Record(longest, kMovedAt);
-  table.Record(tooLong, kMovedAt);
-  EXPECT_FALSE(table.CoolingDown("", kMovedAt, 60.0));
-  EXPECT_TRUE(table.CoolingDown(longest, kMovedAt, 60.0));
-  EXPECT_FALSE(table.CoolingDown(tooLong, kMovedAt, 60.0));
+  const struct {
+    std::string id;
+    bool recorded;
+  } cases[] = {
+      {"", false},
+      {"STEAM_ID_LAN", false},
+      {"STEAM_ID_PENDING", false},
+      {"VALVE_ID_LAN", false},
+      {"VALVE_ID_PENDING", false},
+      {"HLTV", false},
+      {"UNKNOWN", false},
+      {"BOT", false},
+      {tooLong, false},
+      {longest, true},
+      {"STEAM_ID_LAN ", true},  // ids compare whole: not the shared one
+      {"steam_id_lan", true},
+      {"STEAM_0:0:7", true},
+  };
+  for (const auto& c : cases) {
+    table.Record(c.id, kMovedAt);
+    EXPECT_EQ(table.CoolingDown(c.id, kMovedAt, 60.0), c.recorded) << '"' << c.id << '"';
+  }
 }
 
 TEST(MoveCooldowns, AFullTableGivesUpTheOldestMove) {

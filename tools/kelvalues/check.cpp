@@ -15,6 +15,7 @@
 
 #include "command_line.h"
 #include "player_values.h"
+#include "shared_ids.h"
 #include "values_out.h"
 
 namespace kelvalues {
@@ -148,9 +149,11 @@ std::string DefaultRange(int32_t average) {
   return std::to_string(std::min(low, high)) + " to " + std::to_string(std::max(low, high));
 }
 
+// The ids many players share, as the plugin lists them, and the numbered
+// forms of the same kinds; an empty key is no id at all and said so.
 bool IsNoPlayerId(std::string_view id) {
-  return id == "BOT" || id == "HLTV" || id == "STEAM_ID_LAN" || id == "STEAM_ID_PENDING" ||
-         id.starts_with("VALVE_ID_") || id.starts_with("BOT:");
+  return (!id.empty() && IsSharedAuthId(id)) || id.starts_with("VALVE_ID_") ||
+         id.starts_with("BOT:");
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -20,6 +20,8 @@
 #include <cstring>
 #include <limits>
 
+#include "shared_ids.h"
+
 namespace kelvalues {
 
 namespace {
@@ -340,6 +342,9 @@ bool FinishFile(int fd, const std::string& temp, const std::string& path, const 
 }  // namespace
 
 std::optional<std::string> NormalizeSteamId(std::string_view text) {
+  // The plugin's own list of ids many players carry: none of them fits a
+  // form below, and none may ever become one player's value.
+  if (IsSharedAuthId(text)) return std::nullopt;
   if (StartsWith(text, "STEAM_0:") || StartsWith(text, "STEAM_1:")) return FromPair(text.substr(8));
   if (StartsWith(text, "[U:1:") && text.size() > 6 && text.back() == ']') {
     const std::optional<uint64_t> account = ParseDecimal(text.substr(5, text.size() - 6));

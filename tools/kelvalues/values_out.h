@@ -17,7 +17,9 @@ namespace kelvalues {
 // X must be 0 or 1 and the account (2 * Y + X, or N) a nonzero 32-bit
 // number; numbers are plain decimal digits (leading zeros are dropped, no
 // sign, no blanks, the text is not trimmed).  Nothing for anything else,
-// among them BOT, HLTV, STEAM_ID_LAN, STEAM_ID_PENDING and VALVE_ID_*.
+// among them the ids many players share (IsSharedAuthId, the plugin's list:
+// BOT, HLTV, STEAM_ID_LAN, STEAM_ID_PENDING, VALVE_ID_LAN, UNKNOWN, ...)
+// and other VALVE_ID_* forms.
 std::optional<std::string> NormalizeSteamId(std::string_view text);
 
 struct ValueLine {
