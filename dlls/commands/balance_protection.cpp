@@ -7,6 +7,7 @@
 #include "operators.h"
 #include "shared_ids.h"
 #include "standard_log.h"
+#include "team_orders.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ bool SparedFromBalanceMove(edict_t* player) {
 
 std::vector<CoolingDownPlayer> PlayersCoolingDown() {
   std::vector<CoolingDownPlayer> players;
-  const float cooldown = HostApi::CvarValue(Cvar::MoveCooldown);
+  const float cooldown = CvarNumber(Cvar::MoveCooldown);
   if (!(cooldown > 0.0f)) return players;
   const long long now = HostApi::CalendarSeconds();
   HostApi::ForEachClientSlot([&](int /*slot*/, edict_t* entity) {
@@ -90,8 +91,12 @@ std::vector<CoolingDownPlayer> PlayersCoolingDown() {
   return players;
 }
 
+bool LeftAloneByMoveLast(edict_t* player) {
+  return SparedFromBalanceMove(player) || HasTeamOrderInForce(player);
+}
+
 void SendToReadyRoomForBalance(edict_t* player, const char* action) {
-  HostApi::SendClientCommand(player, "readyroom\n");
+  SendTeamOrder(player, TeamOrder::ReadyRoom);
   if (RecordsKeptFor(player)) {
     g_cooldowns.Record(HostApi::PlayerAuthId(player), HostApi::CalendarSeconds());
   }

@@ -61,11 +61,14 @@ bool ImmuneOperator(edict_t* player);
 // now: an ImmuneOperator, or cooling down while kel_move_cooldown is above
 // 0.  Bots and players whose id many share are never cooling down.
 bool SparedFromBalanceMove(edict_t* player);
+// SparedFromBalanceMove, or already ordered to another team and not yet
+// moved by the game (movelast twice in one frame names two players).
+bool LeftAloneByMoveLast(edict_t* player);
 // A balance move of `player` (the death-time move, movelast): his client is
-// made to run "readyroom\n", the move is recorded at the current calendar
-// second for the cooldown (bots and shared ids are not), and the server log
-// gets the standard line `"…" triggered "ACTION"` while he still stands on
-// the team he leaves.
+// made to run "readyroom\n" (a team order, see team_orders.h), the move is
+// recorded at the current calendar second for the cooldown (bots and shared
+// ids are not), and the server log gets the standard line
+// `"…" triggered "ACTION"` while he still stands on the team he leaves.
 void SendToReadyRoomForBalance(edict_t* player, const char* action);
 
 // The connected players the switch cooldown holds back now, in slot order,

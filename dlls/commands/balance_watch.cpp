@@ -12,6 +12,7 @@
 #include "hud_text.h"
 #include "operators.h"
 #include "standard_log.h"
+#include "team_orders.h"
 
 namespace {
 
@@ -40,8 +41,18 @@ void LogAutoBalanceArming(Balance ahead) {
                     ahead == Balance::MarinesAhead ? "marines" : "aliens");
 }
 
+bool CountTeamOrders(int& marines, int& aliens) {
+  return TheTeamOrders().CountInForce(marines, aliens, TeamAtSlot, HostApi::Time());
+}
+
+void ExpireTeamOrders(bool& ranOut, bool& left) {
+  ranOut = TheTeamOrders().DropExpired(TeamAtSlot, HostApi::Time());
+  left = !TheTeamOrders().Empty();
+}
+
 constinit BalanceWatch g_watch({HostApi::Time, TeamHeadcount, NotifyOperators, AutoBalanceSeconds,
-                                LogAutoBalanceArming, AutoBalanceReads});
+                                LogAutoBalanceArming, AutoBalanceReads, CountTeamOrders,
+                                ExpireTeamOrders});
 
 }  // namespace
 
@@ -75,6 +86,7 @@ TeamId TeamAhead(Balance balance) {
 void BalanceWatch::MapStart(Handicap handicap) {
   std::fill(std::begin(aliveSeen_), std::end(aliveSeen_), true);
   SetFlag(kArmed, false);
+  SetFlag(kTeamOrders, false);  // the map start drops them
   handicap_ = handicap;
   // The count's start is a time on the old map's clock, which the new one
   // does not continue; and the move it may have armed is off now.
@@ -86,10 +98,11 @@ void BalanceWatch::Refresh(TeamId leaving) {
   int aliens = senses_.headcount(kAliens);
   if (leaving == kMarines) --marines;
   if (leaving == kAliens) --aliens;
-  Store(BalanceRule(marines, aliens, handicap_));
+  const bool awaitingOrders = senses_.countTeamOrders && senses_.countTeamOrders(marines, aliens);
+  Store(BalanceRule(marines, aliens, handicap_), awaitingOrders);
 }
 
-void BalanceWatch::Store(Balance next) {
+void BalanceWatch::Store(Balance next, bool awaitingOrders) {
   const Balance previous = state_;
   state_ = next;
   if (previous == Balance::Even && next != Balance::Even) {
@@ -98,18 +111,28 @@ void BalanceWatch::Store(Balance next) {
     StartAutoBalanceCount();
   } else if (previous != Balance::Even && next == Balance::Even) {
     SetFlag(kNoticePending, false);
-    SetFlag(kArmed, false);
     SetFlag(kAutoBalanceCounting, false);
   } else if (previous != next) {
     StartAutoBalanceCount();  // the other side is ahead now
   }
+  if (next == Balance::Even && !awaitingOrders) SetFlag(kArmed, false);
 }
 
 // Kept out of line so that the frame step stays one test when idle.
 [[gnu::noinline]] void BalanceWatch::FrameWork() {
+  if ((frameWork_ & kTeamOrders) != 0) TeamOrdersCheck();
   if (NoticePending()) NoticeCheck();
   if (AutoBalanceCounting()) AutoBalanceCheck();
   if (Armed()) DeathMoveScan();
+}
+
+void BalanceWatch::TeamOrdersCheck() {
+  bool ranOut = false;
+  bool left = false;
+  if (senses_.expireTeamOrders) senses_.expireTeamOrders(ranOut, left);
+  if (!left) SetFlag(kTeamOrders, false);
+  // The game did not carry it out: he counts where he is again.
+  if (ranOut) Refresh();
 }
 
 void BalanceWatch::NoticeCheck() {
@@ -170,6 +193,9 @@ void BalanceWatch::DeathMoveScan() {
       return;
     }
     if (!aliveSeen_[slot]) return;  // this death was handled already
+    // Sent elsewhere already (movelast, rrr, eventeams): the refresh below
+    // counts him there; his death is taken if that order runs out.
+    if (HasTeamOrderInForce(entity)) return;
     // A spared player's death counts as handled: taken at a later frame
     // while still lying dead (immunity switched off, his cooldown over), he
     // would go for a death the move has passed over.
@@ -181,8 +207,8 @@ void BalanceWatch::DeathMoveScan() {
     Refresh();
     if (state_ == Balance::Even) return;
 
-    // The game moves him only when his client sends the command back, so
-    // later refreshes in this frame still count him on his old team.
+    // The game moves him only when his client sends the command back; the
+    // order recorded here makes later refreshes count him as gone.
     SendToReadyRoomForBalance(entity, "kel_deathmove");
     const std::string name = HostApi::NetName(vars);
     NoticeAll(FormatBounded(256, "%s died -- sent to the Ready Room for balance\n", name.c_str()),
@@ -231,7 +257,14 @@ void RefreshBalanceOnDisconnect(edict_t* leaving) {
   if (slot >= 1 && PlayerAtSlot(slot) == leaving) {
     team = HostApi::Team(HostApi::PlayerVars(leaving));
   }
+  // Counted out here; an order of his would count him out a second time.
+  TheTeamOrders().Forget(slot);
   g_watch.Refresh(team);
+}
+
+void RefreshBalanceOnUserInfo(edict_t* entity) {
+  TheTeamOrders().TeamSeen(HostApi::IndexOfEdict(entity), PlayerTeam(entity));
+  g_watch.Refresh();
 }
 
 void BalanceStartFrame() { g_watch.FrameStep(); }

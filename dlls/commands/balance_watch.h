@@ -47,6 +47,14 @@ struct BalanceSenses {
   // no number as a whole, which is off whatever the seconds read.  Asking
   // then keeps the counting frames cheap.
   bool (*autoBalanceReads)() = nullptr;
+  // The headcounts as they will be once the team changes the plugin has
+  // ordered are carried out (see team_orders.h); true when an order still
+  // to be carried out was counted.  Without it, headcounts are as they are.
+  bool (*countTeamOrders)(int& marines, int& aliens) = nullptr;
+  // Drops the orders that are no longer to be waited for; `ranOut` is set
+  // when one ran out of time with the player still where he was, `left`
+  // when orders remain.
+  void (*expireTeamOrders)(bool& ranOut, bool& left) = nullptr;
 };
 
 class BalanceWatch {
@@ -59,14 +67,21 @@ class BalanceWatch {
   // the teams are uneven, and may arm the disarmed move again.
   void MapStart(Handicap handicap);
   // RefreshBalance: the rule over the current headcounts, the player who is
-  // leaving (his team `leaving`, or kNoTeam) left out.  Going from even to
+  // leaving (his team `leaving`, or kNoTeam) left out, and the players the
+  // plugin has ordered to another team counted there.  Going from even to
   // uneven sets the pending notice and stamps the time; going from uneven
-  // to even clears the pending notice and disarms the death-time move.
-  // Going uneven or changing sides starts autobalance's count; going even
-  // ends it.
+  // to even clears the pending notice.  Going uneven or changing sides
+  // starts autobalance's count; going even ends it.  Finding the teams even
+  // disarms the death-time move, unless they are even only once ordered
+  // moves are carried out: the move then waits for them, and goes on if
+  // one of them runs out of time.
   void Refresh(TeamId leaving = kNoTeam);
-  // The pfnStartFrame work: the notice check, autobalance's check while
-  // uneven, then the death-time move's scan while armed.  While the teams
+  // The plugin has ordered a team change: the frame step watches the
+  // orders until none is left, and refreshes when one runs out of time.
+  void WatchTeamOrders() { SetFlag(kTeamOrders, true); }
+  // The pfnStartFrame work: the team orders while any is left, the notice
+  // check, autobalance's check while uneven, then the death-time move's
+  // scan while armed.  While the teams
   // are even and nothing is armed it costs one test.
   void FrameStep() {
     if (frameWork_ != 0) [[unlikely]] {
@@ -101,12 +116,16 @@ class BalanceWatch {
     kNoticePending = 1,        // an imbalance began and no notice check fired for it yet
     kArmed = 2,                // the death-time move is on
     kAutoBalanceCounting = 4,  // a side is ahead since sideAheadSince_, not acted on yet
+    kTeamOrders = 8,           // ordered team changes not yet carried out or expired
   };
   void SetFlag(uint8_t flag, bool on) {
     frameWork_ = static_cast<uint8_t>(on ? frameWork_ | flag : frameWork_ & ~flag);
   }
   void FrameWork();
-  void Store(Balance next);
+  // `awaitingOrders`: `next` counted ordered moves not yet carried out.
+  void Store(Balance next, bool awaitingOrders);
+  // Drops the orders done with; a refresh when one ran out of time.
+  void TeamOrdersCheck();
   // An imbalance lasting more than 15 s, and more than 60 s since the check
   // last fired: refresh, tell the operators if still uneven, and fire.
   void NoticeCheck();
@@ -122,7 +141,10 @@ class BalanceWatch {
   // One pass, highest slot first: every player of the larger team who has
   // died since he was last seen alive is sent to the ready room, each after
   // a refresh of his own; ends early once a refresh finds the teams even.
-  // Slots above 32 have no AliveSeen entry and are skipped.
+  // A refresh counts the players sent before as gone, so the pass sends
+  // only as many as the count needs.  A player already ordered to another
+  // team is left to that order.  Slots above 32 have no AliveSeen entry and
+  // are skipped.
   void DeathMoveScan();
 
   BalanceSenses senses_;
@@ -146,6 +168,9 @@ void RefreshBalance();
 // so he is left out of the count: the refresh then sees the teams as they
 // are once he has left.
 void RefreshBalanceOnDisconnect(edict_t* leaving);
+// RefreshBalance for the pfnClientUserInfoChanged hook: an order of the
+// plugin that the game has carried out for `entity` is done with first.
+void RefreshBalanceOnUserInfo(edict_t* entity);
 void BalanceStartFrame();
 void ArmDeathMove(const CommandCaller& caller);
 // The action of `kel_cancel`: CancelDeathMove, answering "Death-time move

@@ -9,16 +9,17 @@
 #include "chat.h"
 #include "host_api.h"
 #include "standard_log.h"
+#include "team_orders.h"
 
 namespace {
 
 // The last joiner of `team` to the ready room, or the reply that says why not.
 void MoveLastOf(const CommandCaller& caller, TeamId team) {
   const bool marines = team == kMarines;
-  // Operators while kel_immunity is on, and players moved within
-  // kel_move_cooldown, are passed over; with nobody else the last joiner is
-  // unknown.
-  const RosterEntry last = LastJoiner(team, SparedFromBalanceMove);
+  // Operators while kel_immunity is on, players moved within
+  // kel_move_cooldown, and players already sent elsewhere and not yet moved
+  // are passed over; with nobody else the last joiner is unknown.
+  const RosterEntry last = LastJoiner(team, LeftAloneByMoveLast);
   if (last.name.empty()) {
     ReplyAlert(caller, marines ? "Last marine player unknown - can't balance"
                                : "Last alien player unknown - can't balance");
@@ -84,9 +85,10 @@ void EmptyReadyRoom(const CommandCaller& /*caller*/) {
     if (!vars || HostApi::Team(vars) != kReadyRoom) return;
     const std::string name = HostApi::NetName(vars);
     if (name.empty()) return;
-    if (ImmuneOperator(entity)) return;  // kel_immunity: he stays in the ready room
+    if (ImmuneOperator(entity)) return;       // kel_immunity: he stays in the ready room
+    if (HasTeamOrderInForce(entity)) return;  // sent to a team already (rrr twice in a frame)
     NoticeAll(FormatBounded(300, "sending %s to a random team\n", name.c_str()), kChatArea);
-    HostApi::SendClientCommand(entity, "autoassign\n");
+    SendTeamOrder(entity, TeamOrder::AutoAssign);
     LogPlayerAction(entity, "kel_rrr");
   });
 }

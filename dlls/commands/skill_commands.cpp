@@ -14,6 +14,7 @@
 #include "roster.h"
 #include "server_output.h"
 #include "standard_log.h"
+#include "team_orders.h"
 #include "team_values.h"
 
 namespace {
@@ -29,18 +30,19 @@ bool Anywhere(TeamId /*team*/) { return true; }
 // A player sent the join command of a team he is not on is placed there;
 // one re-sent his own team's command stays where he is, so no line says he
 // was moved.
-void LogPlacement(edict_t* player, const char* joinCommand) {
-  const bool marines = std::strcmp(joinCommand, "jointeamone\n") == 0;
+void LogPlacement(edict_t* player, TeamOrder join) {
+  const bool marines = join == TeamOrder::JoinMarines;
   if (PlayerTeam(player) == (marines ? kMarines : kAliens)) return;
   LogPlayerAction(player, "kel_eventeams", "team", marines ? "1" : "2");
 }
 // ---------------------------------------------------------------------------
 
-void SendJoinCommand(const std::string& name, const char* command) {
+// "jointeamone\n" or "jointeamtwo\n", recorded as the plugin's own order.
+void SendJoinCommand(const std::string& name, TeamOrder join) {
   edict_t* player = FindPlayerByName(name);
   if (!player) return;  // left or renamed since
-  HostApi::SendClientCommand(player, command);
-  LogPlacement(player, command);
+  SendTeamOrder(player, join);
+  LogPlacement(player, join);  // the game moves him later: his team is still the old one
 }
 
 // True while the player values are loaded; otherwise the command's warning
@@ -96,8 +98,8 @@ void AssignEvenTeams(const CommandCaller& /*caller*/) {
   }
 
   for (std::size_t k = 0; k < teamOne.size() || k < teamTwo.size(); ++k) {
-    if (k < teamOne.size()) SendJoinCommand(teamOne[k], "jointeamone\n");
-    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], "jointeamtwo\n");
+    if (k < teamOne.size()) SendJoinCommand(teamOne[k], TeamOrder::JoinMarines);
+    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], TeamOrder::JoinAliens);
   }
   NoticeAll("New teams assigned.  Say /stv for more info\n", kChatArea);
 }

@@ -36,7 +36,7 @@ void ClientCommand(edict_t* entity) noexcept {
 
 void ClientUserInfoChanged(edict_t* entity, char* /*infoBuffer*/) noexcept {
   AtHook([entity] {
-    RefreshBalance();
+    RefreshBalanceOnUserInfo(entity);
     RecordTeamChange(entity);
   });
 }

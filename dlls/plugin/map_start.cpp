@@ -9,10 +9,12 @@
 #include "roster.h"
 #include "server_output.h"
 #include "skill_commands.h"
+#include "team_orders.h"
 
 void MapStart() {
   HostApi::SetCvarString(Cvar::Version, kPluginVersion);  // a changed value is put back
   ResetRoster();
+  TheTeamOrders().Clear();  // the engine drops the commands it had not yet sent
   // AliveSeen, the death-time move, the handicap team; the balance state and
   // the notice timing carry over.
   TheBalanceWatch().MapStart(HandicapFromText(HostApi::CvarString(Cvar::HandicapTeam)));

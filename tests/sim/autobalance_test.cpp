@@ -47,6 +47,32 @@ TEST_F(BalanceStory, AutoBalanceArmsTheMoveOnceAsKelFromTheConsoleWould) {
   EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, moved, kArmedForMarines}));
 }
 
+// Five marines against three: one too many.  Four marines dying in one
+// frame once autobalance has armed the move send one of them, and the
+// aliens never get ahead.
+TEST_F(BalanceStory, AutoBalanceMovesOneOfFourMarinesDyingInOneFrame) {
+  server.SetCvar("kel_autobalance", "30");
+  server.SetTime(100.0f);
+  const std::vector<int> marines = JoinMany("Marine", 1, 5);
+  JoinMany("Alien", 2, 3);
+  server.ClearObservations();
+  server.RunUntil(130.1f);
+  ASSERT_EQ(server.LogLines(), Strings{kArmedForMarines});
+
+  for (int i = 0; i < 4; ++i) server.Kill(marines[i]);
+  server.Frame();
+  server.RunUntil(200.0f);
+  int moved = 0;
+  for (int slot : marines) moved += static_cast<int>(ClientCommands(slot).size());
+  EXPECT_EQ(moved, 1);
+  EXPECT_EQ(ClientCommands(marines[3]), Strings{"readyroom\n"}) << "the highest slot";
+  EXPECT_EQ(server.Team(marines[3]), 0);
+  EXPECT_EQ(server.LogLines(),
+            (Strings{kArmedForMarines,
+                     "\"Marine4<5><STEAM_0:1:4><marine1team>\" triggered \"kel_deathmove\"\n"}))
+      << "autobalance never arms for the aliens";
+}
+
 // ---- immunity ---------------------------------------------------------------
 
 TEST_F(BalanceStory, ImmuneOperatorIsPassedOverForGood) {
@@ -117,6 +143,35 @@ TEST_F(BalanceStory, MoveCooldownSparesPlayersMovedRecentlyOnTheCalendar) {
   server.Kill(marines[5]);
   server.Frame();
   EXPECT_EQ(ClientCommands(marines[5]), (Strings{"readyroom\n", "readyroom\n"}));
+}
+
+// Everyone on a LAN server has the id STEAM_ID_LAN: the cooldown holds back
+// none of them for the move of one.
+TEST_F(BalanceStory, PlayersSharingALanIdAreNeverHeldBack) {
+  server.SetCalendarTime(kCalendar);
+  server.SetCvar("kel_move_cooldown", "60");
+  std::vector<int> lan;
+  for (int i = 1; i <= 3; ++i) {
+    lan.push_back(server.Connect("Lan" + std::to_string(i), "STEAM_ID_LAN"));
+    server.SetTeam(lan.back(), 1);
+  }
+  Join("Alien1", 2);  // 3/1
+  server.ServerCommand({"movelast"});
+  server.Frame();  // Lan3 goes: 2/1
+  server.SetTeam(lan[2], 1);
+  server.ClearObservations();
+  server.ServerCommand({"movelast"});
+  EXPECT_TRUE(server.ConsoleLines().empty());
+  EXPECT_EQ(ClientCommands(lan[2]), Strings{"readyroom\n"}) << "again";
+  server.Frame();
+
+  server.SetTeam(lan[2], 1);  // 3/1 again
+  server.ServerCommand({"kel"});
+  server.Kill(lan[0]);
+  server.Kill(lan[2]);
+  server.Frame();
+  EXPECT_EQ(ClientCommands(lan[2]).size(), 2u) << "moved a moment ago, not held back";
+  EXPECT_TRUE(ClientCommands(lan[0]).empty());
 }
 
 // movelast takes the last joiner of the larger team whom neither immunity

@@ -231,16 +231,49 @@ TEST_F(BalanceStory, KelSendsTheNextDyingMarinesUntilTheTeamsAreEven) {
   EXPECT_TRUE(ClientCommands(marines[1]).empty());
 }
 
-TEST_F(BalanceStory, TwoMarinesDyingInOneFrameAreBothSent) {
+// A player sent to the ready room counts as gone from his team until the
+// game has moved him, so deaths in one frame send only as many players as
+// the count needs.
+TEST_F(BalanceStory, TwoMarinesDyingInOneFrameSendOnlyOne) {
   const std::vector<int> marines = JoinMany("Marine", 1, 6);
   JoinMany("Alien", 2, 4);
   server.ServerCommand({"kel"});
   server.Kill(marines[1]);
   server.Kill(marines[4]);
   server.Frame();
-  // Neither has moved yet when the second is handled, so both go.
-  EXPECT_EQ(ClientCommands(marines[1]), Strings{"readyroom\n"});
+  // The higher slot goes first; with him counted gone the teams are even.
   EXPECT_EQ(ClientCommands(marines[4]), Strings{"readyroom\n"});
+  EXPECT_TRUE(ClientCommands(marines[1]).empty());
+  server.Frame();  // the game moves him: 5/4
+  EXPECT_EQ(server.Team(marines[4]), 0);
+  server.Respawn(marines[1]);
+  server.Frame();
+  server.Kill(marines[1]);
+  server.Frame();
+  server.Frame();
+  EXPECT_TRUE(ClientCommands(marines[1]).empty()) << "the move is off";
+}
+
+// A client that never sends "readyroom" back: a few seconds later he counts
+// on his team again, and the move, which waited for him, takes the next
+// death.
+TEST_F(BalanceStory, AMoveTheGameNeverCarriesOutCountsAgainAfterAFewSeconds) {
+  const std::vector<int> marines = JoinMany("Marine", 1, 6);
+  JoinMany("Alien", 2, 4);
+  server.ServerCommand({"kel"});
+  server.SetIgnoresClientCommands(marines[5], true);
+  server.Kill(marines[5]);
+  server.Kill(marines[2]);
+  server.Frame();
+  EXPECT_EQ(ClientCommands(marines[5]), Strings{"readyroom\n"});
+  EXPECT_TRUE(ClientCommands(marines[2]).empty());
+  const float sent = server.Time();
+  server.RunUntil(sent + 4.5f);
+  EXPECT_EQ(server.Team(marines[5]), 1);
+  EXPECT_TRUE(ClientCommands(marines[2]).empty()) << "still waiting for Marine6's move";
+  server.RunUntil(sent + 5.5f);
+  EXPECT_EQ(ClientCommands(marines[2]), Strings{"readyroom\n"});
+  EXPECT_EQ(ClientCommands(marines[5]), Strings{"readyroom\n"}) << "his death was handled";
 }
 
 TEST_F(BalanceStory, KelOnTheConsoleForAliensAnswersThereAndAnnouncesToAll) {

@@ -108,6 +108,24 @@ TEST_F(ManualMovesStory, MoveLastSendsTheLastAlienFromTheConsole) {
   EXPECT_TRUE(ClientCommands(first).empty());
 }
 
+// Typed again before the game has moved the first player: the next one
+// counts him as gone, names the one who joined before him, and stops once
+// the count is even.
+TEST_F(ManualMovesStory, MoveLastTypedThriceInOneFrameMovesOnlyWhomTheCountNeeds) {
+  const std::vector<int> marines = JoinMany("Marine", 1, 7);
+  const std::vector<int> aliens = JoinMany("Alien", 2, 4);  // 7/4
+  server.ClearObservations();
+  for (int i = 0; i < 3; ++i) server.Say(op, "/ml");
+  EXPECT_EQ(ChatTexts(aliens[0]), (Strings{MovedNotice("Marine7"), MovedNotice("Marine6")}));
+  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(ClientCommands(marines[6]), Strings{"readyroom\n"});
+  EXPECT_EQ(ClientCommands(marines[5]), Strings{"readyroom\n"});
+  EXPECT_EQ(CountEvents(kelsim::Event::Kind::ClientCommand), 2);
+  server.Frame();
+  EXPECT_EQ(server.Team(marines[5]), 0);
+  EXPECT_EQ(server.Team(marines[6]), 0);
+}
+
 // The plugin loaded mid-map hears of nobody's join (the manager replays no
 // connection), while the teams stay as they are.
 TEST_F(ManualMovesStory, MoveLastWithoutAKnownLastJoinerAfterAReload) {
@@ -159,6 +177,32 @@ TEST_F(ManualMovesStory, EmptyReadyRoomAutoassignsEveryNamedReadyRoomPlayer) {
                         }));
   EXPECT_TRUE(ClientCommands(nameless).empty());
   EXPECT_TRUE(HudTexts(op).empty()) << "no reply of its own";
+}
+
+// rrr in the same frame as deaths under an armed move: the players it sends
+// will join the side with fewer players, and the move counts them there
+// rather than send marines the autoassigned players make unnecessary.  A
+// second rrr in that frame sends nobody again.
+TEST_F(ManualMovesStory, EmptyReadyRoomRacingTheDeathMoveSendsNobodyTheCountDoesNotNeed) {
+  server.SetTeam(op, 2);
+  const std::vector<int> marines = JoinMany("Marine", 1, 6);
+  JoinMany("Alien", 2, 2);
+  const std::vector<int> waiting = JoinMany("Waiting", 0, 2);
+  server.ServerCommand({"kel"});  // 6/3
+  server.ClearObservations();
+  server.ServerCommand({"rrr"});
+  server.ServerCommand({"rrr"});
+  server.Kill(marines[1]);
+  server.Kill(marines[4]);
+  server.Frame();
+  EXPECT_EQ(ClientCommands(waiting[0]), Strings{"autoassign\n"});
+  EXPECT_EQ(ClientCommands(waiting[1]), Strings{"autoassign\n"});
+  EXPECT_TRUE(ClientCommands(marines[1]).empty());
+  EXPECT_TRUE(ClientCommands(marines[4]).empty());
+  server.Frame();  // the game places both on the aliens: 6/5
+  EXPECT_EQ(server.Team(waiting[0]), 2);
+  EXPECT_EQ(server.Team(waiting[1]), 2);
+  EXPECT_EQ(CountEvents(kelsim::Event::Kind::ClientCommand), 2);
 }
 
 TEST_F(ManualMovesStory, EmptyReadyRoomWithNobodyWaitingOnlyAnnounces) {

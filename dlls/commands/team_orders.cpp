@@ -1,0 +1,114 @@
+#include "team_orders.h"
+
+#include <cmath>
+
+#include "balance_watch.h"
+#include "host_api.h"
+
+namespace {
+
+TeamOrders g_orders;
+
+bool IsRecordedSlot(int slot) { return slot >= 1 && slot <= kMaxRosterSlot; }
+
+}  // namespace
+
+const char* TeamOrderCommand(TeamOrder order) {
+  switch (order) {
+    case TeamOrder::ReadyRoom:
+      return "readyroom\n";
+    case TeamOrder::AutoAssign:
+      return "autoassign\n";
+    case TeamOrder::JoinMarines:
+      return "jointeamone\n";
+    case TeamOrder::JoinAliens:
+      return "jointeamtwo\n";
+    case TeamOrder::None:
+      break;
+  }
+  return "";
+}
+
+bool TeamOrders::InTime(const Entry& entry, float now) const {
+  return std::fabs(now - entry.sentAt) < kOrderSeconds;
+}
+
+void TeamOrders::Sent(int slot, TeamOrder order, TeamId from, float now) {
+  if (!IsRecordedSlot(slot) || order == TeamOrder::None) return;
+  Entry& entry = entries_[slot];
+  if (entry.order == TeamOrder::None) ++count_;
+  entry = Entry{order, from, now};
+}
+
+TeamOrder TeamOrders::InForce(int slot, TeamId teamNow, float now) const {
+  if (!IsRecordedSlot(slot)) return TeamOrder::None;
+  const Entry& entry = entries_[slot];
+  if (entry.order == TeamOrder::None || entry.from != teamNow || !InTime(entry, now)) {
+    return TeamOrder::None;
+  }
+  return entry.order;
+}
+
+void TeamOrders::Forget(int slot) {
+  if (!IsRecordedSlot(slot) || entries_[slot].order == TeamOrder::None) return;
+  entries_[slot] = Entry{};
+  --count_;
+}
+
+void TeamOrders::TeamSeen(int slot, TeamId teamNow) {
+  if (IsRecordedSlot(slot) && entries_[slot].from != teamNow) Forget(slot);
+}
+
+void TeamOrders::Clear() {
+  for (Entry& entry : entries_) entry = Entry{};
+  count_ = 0;
+}
+
+bool TeamOrders::CountInForce(int& marines, int& aliens, TeamId (*teamOf)(int slot),
+                              float now) const {
+  if (count_ == 0) return false;
+  bool counted = false;
+  int autoAssigned = 0;
+  for (int slot = 1; slot <= kMaxRosterSlot; ++slot) {
+    if (entries_[slot].order == TeamOrder::None) continue;
+    const TeamOrder order = InForce(slot, teamOf(slot), now);
+    if (order == TeamOrder::None) continue;
+    counted = true;
+    const TeamId from = entries_[slot].from;
+    if (from == kMarines) --marines;
+    if (from == kAliens) --aliens;
+    if (order == TeamOrder::JoinMarines) ++marines;
+    if (order == TeamOrder::JoinAliens) ++aliens;
+    if (order == TeamOrder::AutoAssign) ++autoAssigned;
+  }
+  // Each one placed as the game will place him, after the others.
+  for (; autoAssigned > 0; --autoAssigned) ++(marines <= aliens ? marines : aliens);
+  return counted;
+}
+
+bool TeamOrders::DropExpired(TeamId (*teamOf)(int slot), float now) {
+  bool ranOut = false;
+  for (int slot = 1; slot <= kMaxRosterSlot && count_ > 0; ++slot) {
+    const Entry& entry = entries_[slot];
+    if (entry.order == TeamOrder::None) continue;
+    if (InForce(slot, teamOf(slot), now) != TeamOrder::None) continue;
+    ranOut |= !InTime(entry, now) && entry.from == teamOf(slot);
+    Forget(slot);
+  }
+  return ranOut;
+}
+
+TeamOrders& TheTeamOrders() { return g_orders; }
+
+TeamId TeamAtSlot(int slot) { return PlayerTeam(PlayerAtSlot(slot)); }
+
+void SendTeamOrder(edict_t* player, TeamOrder order) {
+  HostApi::SendClientCommand(player, TeamOrderCommand(order));
+  g_orders.Sent(HostApi::IndexOfEdict(player), order, PlayerTeam(player), HostApi::Time());
+  TheBalanceWatch().WatchTeamOrders();
+}
+
+bool HasTeamOrderInForce(edict_t* player) {
+  return g_orders.InForce(HostApi::IndexOfEdict(player), PlayerTeam(player), HostApi::Time()) !=
+         TeamOrder::None;
+}
