@@ -1,8 +1,10 @@
 // The engine function table: the entries the plugin may call, each with the
 // real engine's observable behaviour, and a trap in every other slot.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "sim_state.h"
@@ -272,9 +274,15 @@ const char* EngGetPlayerAuthId(edict_t* entity) {
   buffer[0] = '\0';
   const int slot = s.SlotOf(entity);
   // A slot whose player left answers an empty id, as the engine does.
-  if (slot != 0 && s.players[static_cast<std::size_t>(slot)].connected)
-    (void)std::snprintf(buffer, kAuthIdLength, "%s",
-                        s.players[static_cast<std::size_t>(slot)].authId.c_str());
+  // A bounded copy, as the engine hands out its stored text (no formatting,
+  // which would make the sim's part of every id look-up cost more than the
+  // plugin's own).
+  if (slot != 0 && s.players[static_cast<std::size_t>(slot)].connected) {
+    const std::string& id = s.players[static_cast<std::size_t>(slot)].authId;
+    const std::size_t length = std::min(id.size(), kAuthIdLength - 1);
+    std::memcpy(buffer, id.data(), length);
+    buffer[length] = '\0';
+  }
   return buffer;
 }
 
