@@ -17,6 +17,13 @@
 //                   dropped after it, so every call meets the same server
 //   game_command    pfnClientCommand "weapon_knife" from a player
 //   chat_line       pfnClientCommand "say" "hello there" from a player
+//   join_count      pfnClientCommand "jointeamtwo" from a ready-room player
+//                   under kel_limitjoin 1, 12 marines against 12 aliens and
+//                   8 waiting: the join is allowed (the game's own part is
+//                   not run, so every call judges the same join)
+//   join_strength   the same under kel_limitjoin 2: the count allows both
+//                   teams, so the strength rule sums the values of all 24
+//                   players on the teams
 //   eventeams_worst pfnClientCommand "say" "/eventeams" from the operator,
 //                   all 32 players in the ready room, all values equal
 //                   (the shape whose every run searches to the step limit);
@@ -74,6 +81,9 @@ int main(int argc, char** argv) {
     words = {"weapon_knife"};
   } else if (operation == "chat_line") {
     words = {"say", "hello there"};
+  } else if (operation == "join_count" || operation == "join_strength") {
+    slot = 25;  // the first of the ready room
+    words = {"jointeamtwo"};
   } else if (eventeams) {
     shape = Shape::AllReadyRoomEqualValues;
     slot = 1;
@@ -88,6 +98,12 @@ int main(int argc, char** argv) {
   if (!bench.Start(shape, error)) return Fail("the plugin did not start: " + error);
 
   bench.Server().SetCvar("kel_autobalance", autoBalance);
+  if (operation == "join_count" || operation == "join_strength") {
+    // 12/12: two marines moved behind the plugin's back, so no refresh runs.
+    bench.Server().SetTeamSilently(13, 2);
+    bench.Server().SetTeamSilently(14, 2);
+    bench.Server().SetCvar("kel_limitjoin", operation == "join_count" ? "1" : "2");
+  }
   if (arms) {
     for (long i = 0; i <= calls; ++i) {
       // The count starts again at 1.0; the teams stay uneven, so the frame
@@ -105,6 +121,8 @@ int main(int argc, char** argv) {
     if (!bench.Server().Events().empty()) return Fail("the frame did something");
   } else {
     bench.SetCommandWords(words);
+    // The join passes: the check is measured, not the refusal's alert and
+    // log line.
     for (long i = 0; i <= calls; ++i) {
       if (eventeams) bench.Server().SeedRandom(static_cast<unsigned>(i));
       if (bench.ClientCommandHook(slot) != expected) return Fail("unexpected hook result");

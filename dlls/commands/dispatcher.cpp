@@ -1,6 +1,7 @@
 #include "dispatcher.h"
 
 #include "host_api.h"
+#include "join_limit.h"
 #include "operators.h"
 #include "standard_log.h"
 
@@ -9,15 +10,6 @@ namespace {
 using HostApi::HookResult;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Whole texts, ASCII case ignored; no locale, so other bytes compare as
-// they are.
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (LowerAscii(*a) != LowerAscii(*b)) return false;
-  }
-  return *a == *b;
-}
 
 // The test of one word, with the say form already read (null when the
 // command is not one).
@@ -48,6 +40,13 @@ void Dispatch(const CommandCaller& caller) {
 }
 
 }  // namespace
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (LowerAscii(*a) != LowerAscii(*b)) return false;
+  }
+  return *a == *b;
+}
 
 CommandWords ReadCommandWords() { return {HostApi::CommandArg(0), HostApi::CommandArg(1)}; }
 
@@ -83,6 +82,16 @@ const CommandRow* FindCommand(const CommandWords& words) {
   return nullptr;
 }
 
-void DispatchClientCommand(edict_t* player) { Dispatch(CommandCaller::Player(player)); }
+void DispatchClientCommand(edict_t* player) {
+  // The engine's number for kel_limitjoin: joins are looked at only when it
+  // is not 0, so that every other command pays one read.
+  if (HostApi::CvarValue(Cvar::LimitJoin) != 0.0f) [[unlikely]] {
+    if (RefuseJoinCommand(player)) {
+      HostApi::SetHookResult(HookResult::Supercede);
+      return;
+    }
+  }
+  Dispatch(CommandCaller::Player(player));
+}
 
 void DispatchServerCommand() { Dispatch(CommandCaller::ServerConsole()); }

@@ -13,6 +13,10 @@ struct CommandWords {
 };
 CommandWords ReadCommandWords();
 
+// Whole texts, ASCII case ignored; no locale, so other bytes compare as they
+// are.
+bool EqualsIgnoringCase(const char* a, const char* b);
+
 // The "say /word" rule: the chat text after its "/" when word 0 is "say" or
 // "say_team" (ASCII case ignored) and word 1 starts with "/"; null otherwise.
 const char* SlashWord(const CommandWords& words);
@@ -26,8 +30,8 @@ bool IsCommand(const CommandWords& words, const char* word);
 const CommandRow* FindCommand(const CommandWords& words);
 
 // From the pfnClientCommand hook, for a player the game has set up, after
-// the hook has set mres to MRES_IGNORED: a command the plugin takes turns it
-// to MRES_SUPERCEDE.
+// the hook has set mres to MRES_IGNORED: a command the plugin takes, or a
+// join kel_limitjoin refuses, turns it to MRES_SUPERCEDE.
 void DispatchClientCommand(edict_t* player);
 // From the server command callback, the same way.
 void DispatchServerCommand();

@@ -33,11 +33,11 @@ bool TeamOrders::InTime(const Entry& entry, float now) const {
   return std::fabs(now - entry.sentAt) < kOrderSeconds;
 }
 
-void TeamOrders::Sent(int slot, TeamOrder order, TeamId from, float now) {
+void TeamOrders::Sent(int slot, TeamOrder order, TeamId from, float now, bool byPlugin) {
   if (!IsRecordedSlot(slot) || order == TeamOrder::None) return;
   Entry& entry = entries_[slot];
   if (entry.order == TeamOrder::None) ++count_;
-  entry = Entry{order, from, now};
+  entry = Entry{order, from, now, byPlugin};
 }
 
 TeamOrder TeamOrders::InForce(int slot, TeamId teamNow, float now) const {
@@ -47,6 +47,30 @@ TeamOrder TeamOrders::InForce(int slot, TeamId teamNow, float now) const {
     return TeamOrder::None;
   }
   return entry.order;
+}
+
+TeamOrder TeamOrders::PluginOrderInForce(int slot, TeamId teamNow, float now) const {
+  const TeamOrder order = InForce(slot, teamNow, now);
+  return order != TeamOrder::None && entries_[slot].byPlugin ? order : TeamOrder::None;
+}
+
+bool TeamOrders::Expects(int slot, TeamId team, float now) const {
+  if (!IsRecordedSlot(slot)) return false;
+  const Entry& entry = entries_[slot];
+  if (entry.order == TeamOrder::None || entry.from == team || !InTime(entry, now)) return false;
+  switch (entry.order) {
+    case TeamOrder::ReadyRoom:
+      return team == kReadyRoom;
+    case TeamOrder::AutoAssign:
+      return team == kMarines || team == kAliens;
+    case TeamOrder::JoinMarines:
+      return team == kMarines;
+    case TeamOrder::JoinAliens:
+      return team == kAliens;
+    case TeamOrder::None:
+      break;
+  }
+  return false;
 }
 
 void TeamOrders::Forget(int slot) {
@@ -64,13 +88,13 @@ void TeamOrders::Clear() {
   count_ = 0;
 }
 
-bool TeamOrders::CountInForce(int& marines, int& aliens, TeamId (*teamOf)(int slot),
-                              float now) const {
+bool TeamOrders::CountInForce(int& marines, int& aliens, TeamId (*teamOf)(int slot), float now,
+                              int exceptSlot) const {
   if (count_ == 0) return false;
   bool counted = false;
   int autoAssigned = 0;
   for (int slot = 1; slot <= kMaxRosterSlot; ++slot) {
-    if (entries_[slot].order == TeamOrder::None) continue;
+    if (entries_[slot].order == TeamOrder::None || slot == exceptSlot) continue;
     const TeamOrder order = InForce(slot, teamOf(slot), now);
     if (order == TeamOrder::None) continue;
     counted = true;
@@ -102,13 +126,28 @@ TeamOrders& TheTeamOrders() { return g_orders; }
 
 TeamId TeamAtSlot(int slot) { return PlayerTeam(PlayerAtSlot(slot)); }
 
-void SendTeamOrder(edict_t* player, TeamOrder order) {
-  HostApi::SendClientCommand(player, TeamOrderCommand(order));
-  g_orders.Sent(HostApi::IndexOfEdict(player), order, PlayerTeam(player), HostApi::Time());
+namespace {
+
+void Record(edict_t* player, TeamOrder order, bool byPlugin) {
+  g_orders.Sent(HostApi::IndexOfEdict(player), order, PlayerTeam(player), HostApi::Time(),
+                byPlugin);
   TheBalanceWatch().WatchTeamOrders();
 }
 
-bool HasTeamOrderInForce(edict_t* player) {
-  return g_orders.InForce(HostApi::IndexOfEdict(player), PlayerTeam(player), HostApi::Time()) !=
-         TeamOrder::None;
+}  // namespace
+
+void SendTeamOrder(edict_t* player, TeamOrder order) {
+  HostApi::SendClientCommand(player, TeamOrderCommand(order));
+  Record(player, order, true);
+}
+
+void NoteOwnTeamCommand(edict_t* player, TeamOrder order) { Record(player, order, false); }
+
+TeamOrder TeamOrderInForce(edict_t* player) {
+  return g_orders.InForce(HostApi::IndexOfEdict(player), PlayerTeam(player), HostApi::Time());
+}
+
+TeamOrder PluginOrderInForce(edict_t* player) {
+  return g_orders.PluginOrderInForce(HostApi::IndexOfEdict(player), PlayerTeam(player),
+                                     HostApi::Time());
 }

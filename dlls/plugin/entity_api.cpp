@@ -5,6 +5,7 @@
 #include "boundary.h"
 #include "dispatcher.h"
 #include "host_api.h"
+#include "join_limit.h"
 #include "plugin_shell.h"
 #include "roster.h"
 #include "server_output.h"
@@ -36,6 +37,8 @@ void ClientCommand(edict_t* entity) noexcept {
 
 void ClientUserInfoChanged(edict_t* entity, char* /*infoBuffer*/) noexcept {
   AtHook([entity] {
+    // Before the roster records the change, which the judgement compares with.
+    JudgeTeamChange(entity);
     RefreshBalanceOnUserInfo(entity);
     RecordTeamChange(entity);
   });

@@ -3,6 +3,7 @@
 #include "balance_watch.h"
 #include "cvar_reading.h"
 #include "host_api.h"
+#include "join_limit.h"
 #include "player_values.h"
 #include "plugin_shell.h"
 #include "reply.h"
@@ -20,6 +21,7 @@ void MapStart() {
   TheBalanceWatch().MapStart(HandicapFromText(HostApi::CvarString(Cvar::HandicapTeam)));
   ResetCvarNotices();  // a variable that does not read is told of again
   TellNumberCvarsThatDoNotRead();
+  JoinLimitMapStart();
   ResetConsoleCopies();
   // The operator learns at every map start whether his file loaded.
   (void)LoadPlayerValues();

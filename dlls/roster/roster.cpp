@@ -42,6 +42,10 @@ void ResetRoster() {
   }
 }
 
+TeamId RecordedTeam(int slot) {
+  return IsRosterSlot(slot) ? g_roster[static_cast<std::size_t>(slot)].team : kNoTeam;
+}
+
 RosterEntry LastJoiner(TeamId team) { return LastJoiner(team, nullptr); }
 
 RosterEntry LastJoiner(TeamId team, bool (*passOver)(edict_t* player)) {

@@ -34,6 +34,9 @@ struct RosterEntry {
 void RecordTeamChange(edict_t* entity);
 // Sets every entry (0 included) back to its defaults.
 void ResetRoster();
+// The team recorded for `slot`: kNoTeam for a slot outside 1..32 and for
+// one nothing was recorded for since the map start.
+TeamId RecordedTeam(int slot);
 // The entry of the player who most recently joined `team` and is still on
 // it: the latest recorded time among entries of `team` whose name a present
 // player carries who is on `team` now.  Equal times resolve to the higher

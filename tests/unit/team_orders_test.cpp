@@ -160,7 +160,15 @@ TEST(TeamOrders, EndWhenCarriedOutForgottenOrRunOut) {
   orders.Sent(9, TeamOrder::AutoAssign, kReadyRoom, 20.0f);
   orders.Forget(9);  // he left
   EXPECT_TRUE(orders.Empty());
+  // A player's own join, let pass, counts like an order but is none of
+  // the plugin's.
+  orders.Sent(3, TeamOrder::JoinMarines, kReadyRoom, 20.0f, false);
+  EXPECT_EQ(orders.InForce(3, kReadyRoom, 20.0f), TeamOrder::JoinMarines);
+  EXPECT_EQ(orders.PluginOrderInForce(3, kReadyRoom, 20.0f), TeamOrder::None);
+  EXPECT_TRUE(orders.Expects(3, kMarines, 20.0f));
+  EXPECT_FALSE(orders.Expects(3, kAliens, 20.0f));
   orders.Sent(2, TeamOrder::JoinAliens, kReadyRoom, 20.0f);
+  EXPECT_EQ(orders.PluginOrderInForce(2, kReadyRoom, 20.0f), TeamOrder::JoinAliens);
   orders.Clear();
   EXPECT_TRUE(orders.Empty());
   EXPECT_EQ(orders.InForce(2, kReadyRoom, 20.0f), TeamOrder::None);

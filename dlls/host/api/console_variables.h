@@ -20,6 +20,7 @@ enum class Cvar {
   Immunity,          // kel_immunity: above 0, operators are never sent at death
   MoveCooldown,      // kel_move_cooldown: seconds a moved player is not moved again
   EvenTeamsSearch,   // kel_eventeams_search: "quick" or "best" placement by eventeams
+  LimitJoin,         // kel_limitjoin: 1 refuses joins by count, 2 by count then strength; 0 off
   ServerOps,         // mp_serverops: the operators' ids (the server's own)
   DisableNotice,     // qvd_disable_notice: above 0, no chat notices (the server's own)
 };
@@ -63,6 +64,9 @@ inline constexpr ConsoleVariable kConsoleVariables[] = {
     {"kel_eventeams_search", "quick", Cvar::EvenTeamsSearch, CvarRegistration::Plain,
      "quick or best (any other text is quick)",
      "how eventeams places the waiting players: a bounded random search or the exact best"},
+    {"kel_limitjoin", "0", Cvar::LimitJoin, CvarRegistration::Plain,
+     "0 (off), 1 or 2 (the whole text one number, else off)",
+     "1: a join that puts a team two ahead is refused; 2: also one to the stronger team"},
     {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs,
      "authentication ids separated by commas or blanks",
      "the operators, who may use kel, movelast, rrr and eventeams"},
