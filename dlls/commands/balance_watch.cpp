@@ -98,7 +98,8 @@ void BalanceWatch::Refresh(TeamId leaving) {
   int aliens = senses_.headcount(kAliens);
   if (leaving == kMarines) --marines;
   if (leaving == kAliens) --aliens;
-  const bool awaitingOrders = senses_.countTeamOrders && senses_.countTeamOrders(marines, aliens);
+  const bool awaitingOrders =
+      senses_.countTeamOrders != nullptr && senses_.countTeamOrders(marines, aliens);
   Store(BalanceRule(marines, aliens, handicap_), awaitingOrders);
 }
 

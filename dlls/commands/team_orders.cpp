@@ -29,7 +29,7 @@ const char* TeamOrderCommand(TeamOrder order) {
   return "";
 }
 
-bool TeamOrders::InTime(const Entry& entry, float now) const {
+bool TeamOrders::InTime(const Entry& entry, float now) {
   return std::fabs(now - entry.sentAt) < kOrderSeconds;
 }
 

@@ -82,7 +82,7 @@ class TeamOrders {
     float sentAt = 0.0f;
     bool byPlugin = true;
   };
-  bool InTime(const Entry& entry, float now) const;
+  static bool InTime(const Entry& entry, float now);
 
   Entry entries_[kSlotTableSize] = {};
   int count_ = 0;  // entries whose order is not None

@@ -5,6 +5,7 @@
 // never writes one into a values file.
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 
 inline constexpr std::string_view kSharedAuthIds[] = {
@@ -20,8 +21,6 @@ inline constexpr std::string_view kSharedAuthIds[] = {
 
 // True when `id` is, whole and byte for byte, one of kSharedAuthIds.
 constexpr bool IsSharedAuthId(std::string_view id) {
-  for (std::string_view shared : kSharedAuthIds) {
-    if (id == shared) return true;
-  }
-  return false;
+  return std::ranges::any_of(kSharedAuthIds,
+                             [id](std::string_view shared) { return id == shared; });
 }
