@@ -66,7 +66,7 @@ inline constexpr ConsoleVariable kConsoleVariables[] = {
      "how eventeams places the waiting players: a bounded random search or the exact best"},
     {"kel_limitjoin", "0", Cvar::LimitJoin, CvarRegistration::Plain,
      "0 (off), 1 or 2 (the whole text one number, else off)",
-     "1: a join that puts a team two ahead is refused; 2: also one to the stronger team"},
+     "1: a join that puts a team two ahead is refused, 2: also one to the stronger team"},
     {"mp_serverops", "", Cvar::ServerOps, CvarRegistration::NotOurs,
      "authentication ids separated by commas or blanks",
      "the operators, who may use kel, movelast, rrr and eventeams"},
