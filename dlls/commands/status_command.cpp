@@ -8,7 +8,9 @@
 #include "balance_protection.h"
 #include "balance_watch.h"
 #include "bounded_text.h"
+#include "cvar_reading.h"
 #include "host_api.h"
+#include "join_limit.h"
 #include "plugin_version.h"
 #include "roster.h"
 #include "skill_commands.h"
@@ -55,7 +57,7 @@ std::string TeamsLine(const BalanceWatch& watch) {
 std::string MoveLines(const BalanceWatch& watch) {
   std::string text = watch.Armed() ? "death-time move: armed for " + Duration(watch.ArmedSince())
                                    : std::string("death-time move: not armed");
-  const float autoBalance = HostApi::CvarValue(Cvar::AutoBalance);
+  const float autoBalance = CvarNumber(Cvar::AutoBalance);
   text += "\nautobalance: ";
   if (!(autoBalance > 0.0f)) {
     text += "off";
@@ -67,12 +69,12 @@ std::string MoveLines(const BalanceWatch& watch) {
             Duration(watch.SideAheadSince());
   }
   text += "\nimmunity: ";
-  text += HostApi::CvarValue(Cvar::Immunity) > 0.0f ? "on" : "off";
+  text += CvarNumber(Cvar::Immunity) > 0.0f ? "on" : "off";
   return text + "\n";
 }
 
 std::string CooldownLine() {
-  const float cooldown = HostApi::CvarValue(Cvar::MoveCooldown);
+  const float cooldown = CvarNumber(Cvar::MoveCooldown);
   if (!(cooldown > 0.0f)) return "move cooldown: off\n";
   std::string text = "move cooldown: " + Number(cooldown) + " s; ";
   const std::vector<CoolingDownPlayer> players = PlayersCoolingDown();
@@ -83,6 +85,19 @@ std::string CooldownLine() {
             std::to_string(players[i].secondsLeft) + " s)";
   }
   return text + "\n";
+}
+
+std::string JoinLimitLine() {
+  bool valid = true;
+  switch (JoinLimitFromText(HostApi::CvarText(Cvar::LimitJoin), valid)) {
+    case JoinLimit::Count:
+      return "join limit: count\n";
+    case JoinLimit::Strength:
+      return "join limit: count, then strength\n";
+    case JoinLimit::Off:
+      break;
+  }
+  return "join limit: off\n";
 }
 
 std::string ValuesLine() {
@@ -102,6 +117,7 @@ void ShowStatusCommand(const CommandCaller& caller) {
   report += TeamsLine(watch);
   report += MoveLines(watch);
   report += CooldownLine();
+  report += JoinLimitLine();
   report += ValuesLine();
   const bool best =
       EvenTeamsSearchFromText(HostApi::CvarString(Cvar::EvenTeamsSearch)) == EvenTeamsSearch::Best;
