@@ -74,9 +74,17 @@ const CommandRow* FindCommand(const CommandWords& words) {
   // The say form is read once per line, not once per word: every chat line
   // on the server passes here.
   const char* slashWord = SlashWord(words);
+  // The table's words are lower case: a word whose first letter is neither
+  // typed one cannot match, and most commands (weapons, movement, chat)
+  // share no first letter with any of them.
+  const char typedFirst = LowerAscii(words.word0[0]);
+  const char slashFirst = slashWord != nullptr ? LowerAscii(slashWord[0]) : '\0';
   for (const CommandRow& row : CommandTable()) {
     for (const char* word : row.words) {
-      if (word && NamesWord(words, slashWord, word)) return &row;
+      if (!word || (word[0] != typedFirst && (slashWord == nullptr || word[0] != slashFirst))) {
+        continue;
+      }
+      if (NamesWord(words, slashWord, word)) return &row;
     }
   }
   return nullptr;
