@@ -66,10 +66,19 @@ void CheckNoHostFault(std::size_t errorsBefore) {
   KEL_FUZZ_CHECK(!g_server->Fatal(), "server stopped: " + g_server->FatalReason());
 }
 
-std::string ChatReference(const std::string& text) {
-  if (text.size() <= kChatTextMaxBytes) return text;
-  if (text.back() == '\n') return text.substr(0, kChatTextMaxBytes - 1) + "\n";
-  return text.substr(0, kChatTextMaxBytes);
+// A chat text that fits is sent whole; a longer one is cut to the limit (its
+// line end kept), stepping back at most three bytes so that no UTF-8
+// character is split.
+bool ChatCutFits(const std::string& text, const std::string& got) {
+  // What reaches the client stops at the first NUL.
+  if (text.size() <= kChatTextMaxBytes) return got == text.c_str();
+  const bool lineEnd = text.back() == '\n';
+  const std::size_t room = lineEnd ? kChatTextMaxBytes - 1 : kChatTextMaxBytes;
+  for (std::size_t cut = room - 3; cut <= room; ++cut) {
+    const std::string candidate = text.substr(0, cut) + (lineEnd ? "\n" : "");
+    if (got == candidate.c_str()) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -139,9 +148,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (got.fxTime) {
     KEL_FUZZ_CHECK(*got.fxTime == Scaled(params.fxTime, 256, 0, 65535), "effect time");
   }
-  // The text stops at its first NUL and keeps at most 487 bytes.
-  const std::string shown = std::string(text.c_str()).substr(0, kHudTextMaxChars);
-  KEL_FUZZ_CHECK(got.text == shown, "text " + kel_fuzz::Shown(got.text));
+  // The text stops at its first NUL and keeps at most 487 bytes; a cut that
+  // would split a UTF-8 character steps back to its start (at most three
+  // bytes), and a cut before anything but a continuation byte splits none.
+  const std::string full(text.c_str());
+  if (full.size() <= kHudTextMaxChars) {
+    KEL_FUZZ_CHECK(got.text == full, "text " + kel_fuzz::Shown(got.text));
+  } else {
+    const bool prefix = full.compare(0, got.text.size(), got.text) == 0;
+    KEL_FUZZ_CHECK(
+        prefix && got.text.size() <= kHudTextMaxChars && got.text.size() + 3 >= kHudTextMaxChars,
+        "cut text " + kel_fuzz::Shown(got.text));
+    const auto next = static_cast<unsigned char>(full[kHudTextMaxChars]);
+    if ((next & 0xC0) != 0x80) {
+      KEL_FUZZ_CHECK(got.text.size() == kHudTextMaxChars, "cut splitting nothing");
+    }
+  }
 
   if (paths & 1) {
     // The same text as a chat notice: one user message within 192 bytes.
@@ -150,8 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::vector<kelsim::ChatMessage>& chat = g_server->Client(g_slot).chat;
     KEL_FUZZ_CHECK(chat.size() == 1, "chat messages received: " + std::to_string(chat.size()));
     KEL_FUZZ_CHECK(chat[0].destination == ((paths >> 4) & 0xFF), "chat destination");
-    const std::string sent = ChatReference(text);
-    KEL_FUZZ_CHECK(chat[0].text == sent.c_str(), "chat text " + kel_fuzz::Shown(chat[0].text));
+    KEL_FUZZ_CHECK(ChatCutFits(text, chat[0].text), "chat text " + kel_fuzz::Shown(chat[0].text));
   }
   if (paths & 2) {
     // The same text on the console: every line whole, in pieces that fit
