@@ -98,22 +98,33 @@ uint64_t LineEndsIn32(const char* bytes) {
   return ends(0) | ends(1) << 16;
 }
 
+// The 64 bits of four masks of 16 bytes each, the first the lowest.
+uint64_t Bits64(__m128i a, __m128i b, __m128i c, __m128i d) {
+  auto bits = [](__m128i m) { return static_cast<uint32_t>(_mm_movemask_epi8(m)); };
+  return uint64_t{bits(a) | bits(b) << 16} | uint64_t{bits(c) | bits(d) << 16} << 32;
+}
+
 BlockBits ClassifyBlock(const char* bytes) {
   const __m128i lineEnd = _mm_set1_epi8('\n');
   const __m128i quote = _mm_set1_epi8('"');
-  const __m128i less = _mm_set1_epi8('<');
+  // '<' and '>' differ only in the bit of value 2: both are '>' with it set.
+  const __m128i angleBit = _mm_set1_epi8(2);
   const __m128i greater = _mm_set1_epi8('>');
-  BlockBits bits;
+  __m128i b[4];
+  __m128i ends[4];
+  __m128i marks[4];
   for (std::size_t part = 0; part < 4; ++part) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
-    const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_cmpeq_epi8(b, less)),
-                                   _mm_cmpeq_epi8(b, greater));
-    auto mask = [part](int bits16) {
-      return uint64_t{static_cast<uint16_t>(bits16)} << (16 * part);
-    };
-    bits.lineEnds |= mask(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lineEnd)));
-    bits.marks |= mask(_mm_movemask_epi8(m));
-    bits.highs |= mask(_mm_movemask_epi8(b));
+    b[part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+    ends[part] = _mm_cmpeq_epi8(b[part], lineEnd);
+    marks[part] = _mm_or_si128(_mm_cmpeq_epi8(b[part], quote),
+                               _mm_cmpeq_epi8(_mm_or_si128(b[part], angleBit), greater));
+  }
+  BlockBits bits;
+  bits.lineEnds = Bits64(ends[0], ends[1], ends[2], ends[3]);
+  bits.marks = Bits64(marks[0], marks[1], marks[2], marks[3]);
+  // Most blocks are ASCII: one test says so.
+  if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(b[0], b[1]), _mm_or_si128(b[2], b[3]))) != 0) {
+    bits.highs = Bits64(b[0], b[1], b[2], b[3]);
   }
   return bits;
 }
@@ -165,18 +176,40 @@ bool AllDigits(std::string_view text, std::size_t at, std::size_t count) {
 }
 
 constexpr std::string_view kKilledWord = " killed ";
-constexpr std::string_view kWithWord = " with ";
+
+// Whether the eight bytes at `at` are kWith, '"' and all.
+bool IsWithAt(const char* at) {
+  static_assert(kWith.size() == 8);
+  uint64_t word = 0;
+  uint64_t with = 0;
+  std::memcpy(&word, at, 8);
+  std::memcpy(&with, kWith.data(), 8);
+  return word == with;
+}
+
+// The two bytes at `at`, as a number to compare with TwoBytes("..").
+uint16_t TwoBytesAt(const char* at) {
+  uint16_t bytes = 0;
+  std::memcpy(&bytes, at, 2);
+  return bytes;
+}
+
+constexpr uint16_t TwoBytes(const char (&text)[3]) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(text[0]) | static_cast<uint8_t>(text[1]) << 8);
+}
 
 // Checks the player at marks first..first+7 ("NAME<UID><ID><TEAM>": the
 // name, the id and the team free of marks, the user id at most 10 digits,
-// perhaps negative) and takes his id and team.
+// perhaps negative) and takes his id and team.  Where a mark is followed
+// by the byte of the next one, that byte is the next mark: "><" at the
+// third and the fifth and '>"' at the seventh place the three pairs
+// together.
 bool TakePlayer(std::string_view event, const Marks& marks, int first, std::string_view& id,
                 std::string_view& team) {
   const uint8_t* m = marks.at + first;
   const char* e = event.data();
-  const bool marksRight = e[m[0]] == '"' && e[m[1]] == '<' && e[m[2]] == '>' && e[m[3]] == '<' &&
-                          e[m[4]] == '>' && e[m[5]] == '<' && e[m[6]] == '>' && e[m[7]] == '"';
-  if (!marksRight || m[3] != m[2] + 1 || m[5] != m[4] + 1 || m[7] != m[6] + 1) {
+  if (e[m[0]] != '"' || e[m[1]] != '<' || TwoBytesAt(e + m[2]) != TwoBytes("><") ||
+      TwoBytesAt(e + m[4]) != TwoBytes("><") || TwoBytesAt(e + m[6]) != TwoBytes(">\"")) {
     return false;
   }
   uint32_t digits = m[1] + 1;
@@ -222,11 +255,9 @@ bool ReadQuickly(std::string_view event, const Marks& marks, KillLine& kill, Lin
   // quotes after " with ", the last closing the line.
   if (marks.count != 18 || marks.at[8] != marks.at[7] + 1 + kKilledWord.size() ||
       !TakePlayer(event, marks, 8, kill.victimId, kill.victimTeam) ||
-      marks.at[16] != marks.at[15] + 1 + kWithWord.size() ||
-      std::memcmp(event.data() + marks.at[15] + 1, kWithWord.data(), kWithWord.size()) != 0 ||
-      event[marks.at[16]] != '"' || event[marks.at[17]] != '"' ||
-      marks.at[17] != event.size() - 1 || marks.at[17] == marks.at[16] + 1 ||
-      event.substr(marks.at[16]) == kWith) {
+      marks.at[16] != marks.at[15] + kWith.size() - 1 || !IsWithAt(event.data() + marks.at[15]) ||
+      event[marks.at[17]] != '"' || marks.at[17] != event.size() - 1 ||
+      marks.at[17] == marks.at[16] + 1 || event.substr(marks.at[16]) == kWith) {
     // The last: a weapon named " with ", which the careful reading takes
     // for the words before the weapon, finding none.
     return false;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "digits.h"
+
 namespace kelvalues {
 namespace {
 
@@ -31,17 +33,38 @@ int64_t DaysFromCivil(int year, int month, int day) {
   return int64_t{era} * 146097 + dayOfEra - 719468;
 }
 
-// The seconds since midnight of the frame's "HH:MM:SS: ", or -1.
+// The seconds since midnight of the frame's "HH:MM:SS: ", or -1.  Read as
+// one word: every line has one, and a date is mostly the line before's.
 int64_t ReadTimeOfDay(std::string_view line) {
-  if (line[17] != ':' || line[20] != ':' || line.substr(23, 2) != ": ") return -1;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  if (!Digits(line, 15, 2, hour) || !Digits(line, 18, 2, minute) || !Digits(line, 21, 2, second) ||
-      hour > 23 || minute > 59 || second > 60) {
+  constexpr uint64_t kColons = 0x0000FF0000FF0000ULL;  // bytes 2 and 5 of "HH:MM:SS"
+  constexpr uint64_t kColonBytes = 0x00003A00003A0000ULL;
+  uint64_t clock = 0;
+  std::memcpy(&clock, line.data() + 15, 8);
+  if ((clock & kColons) != kColonBytes || !AreDigits(clock, ~kColons) || line[23] != ':' ||
+      line[24] != ' ') {
     return -1;
   }
+  // Each pair of digits' value in its first byte: ten times the first and
+  // the second (at most 99, so no byte carries into the next).
+  const uint64_t digits = (clock & ~kColons) - (kAsciiZeros & ~kColons);
+  const uint64_t pairs = digits * 10 + (digits >> 8);
+  const auto hour = static_cast<int>(pairs & 0xFF);
+  const auto minute = static_cast<int>(pairs >> 24 & 0xFF);
+  const auto second = static_cast<int>(pairs >> 48 & 0xFF);
+  if (hour > 23 || minute > 59 || second > 60) return -1;
   return int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+}
+
+// Whether the 15 bytes of a frame's date at `line` are those at `memo`:
+// two words that overlap by a byte.
+bool SameDate(const char* line, const char* memo) {
+  uint64_t a[2];
+  uint64_t b[2];
+  std::memcpy(&a[0], line, 8);
+  std::memcpy(&a[1], line + 7, 8);
+  std::memcpy(&b[0], memo, 8);
+  std::memcpy(&b[1], memo + 7, 8);
+  return ((a[0] ^ b[0]) | (a[1] ^ b[1])) == 0;
 }
 
 bool HoldsAny(std::string_view text, std::string_view bytes) {
@@ -134,7 +157,8 @@ std::size_t SequenceLength(const unsigned char* bytes, std::size_t k, std::size_
 bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (line.size() < kFrameBytes) return false;
   constexpr std::size_t kMemoBytes = sizeof memo->text;
-  if (memo && memo->valid && std::memcmp(line.data(), memo->text, kMemoBytes) == 0) {
+  static_assert(kMemoBytes == 15, "SameDate compares 15 bytes");
+  if (memo && memo->valid && SameDate(line.data(), memo->text)) {
     const int64_t ofDay = ReadTimeOfDay(line);
     time = memo->dayStart + ofDay;
     return ofDay >= 0;
@@ -180,11 +204,6 @@ bool IsValidUtf8(std::string_view text) {
     }
   }
   return true;
-}
-
-std::string_view WithoutCr(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
 }
 
 LineKind ReadEventCarefully(std::string_view event, KillLine& kill) {

@@ -24,7 +24,10 @@ inline constexpr std::size_t kFrameBytes = 25;
 bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo);
 
 // `line` without a CR at its end.
-std::string_view WithoutCr(std::string_view line);
+inline std::string_view WithoutCr(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
 
 // What a well-framed line's event (what follows the frame) is, searched
 // for its words and taken apart from its ends; `kill` as for ReadLogLine.

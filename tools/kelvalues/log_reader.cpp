@@ -223,8 +223,12 @@ bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, s
   }
   pieceBytes = std::clamp<std::size_t>(pieceBytes, 1, kReadPieceBytes);
   // zlib's buffers (this much in, twice as much out) sized to the pieces:
-  // a test's small pieces need no 768 KB.
-  gzbuffer(file.get(), static_cast<unsigned>(std::clamp<std::size_t>(pieceBytes, 8192, 1u << 18)));
+  // a test's small pieces need no 192 KB.  A plain file is read straight
+  // into the piece only when the piece is at least twice zlib's buffer,
+  // after what zlib read to tell the kinds apart: at a quarter, every piece
+  // is, and the file is never copied twice.
+  gzbuffer(file.get(),
+           static_cast<unsigned>(std::clamp<std::size_t>(pieceBytes / 4, 8192, 1u << 16)));
   // The piece read, after what was left of a line the previous piece cut,
   // and room for the whole blocks FindLine loads beyond it (zeroed after
   // each read; the rest is not cleared beforehand, as a small file would

@@ -102,7 +102,7 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
                   std::vector<std::string>& unreadable, std::string& error);
 
 // The bytes ReadLogFile reads at a time, and the most it takes.
-inline constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kReadPieceBytes = std::size_t{1} << 18;
 
 // Reads one file, plain or gzip-compressed (told apart by its content),
 // feeding each line to `tally` and counting it in `counts`, `pieceBytes`
