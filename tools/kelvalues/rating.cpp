@@ -371,36 +371,40 @@ void KillTally::Rescale(double factor) {
   for (double& kills : weightedKills_) kills *= factor;
 }
 
-double KillTally::WeightAt(int64_t time) {
-  if (halfLifeSeconds_ <= 0) return 1.0;
-  if (!haveTime_) {
-    haveTime_ = true;
-    reference_ = time + lead_;
-    newest_ = time;
-    // Made with the first kill, not with the tally: a tally that never
-    // counts one (a test's, say) need not pay 4096 powers for it.
-    decayWithinBlock_.resize(kDecayBlock);
-    for (int64_t age = 0; age < kDecayBlock; ++age) {
-      decayWithinBlock_[static_cast<std::size_t>(age)] =
-          std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
-    }
+void KillTally::StartWeights(int64_t time) {
+  haveTime_ = true;
+  reference_ = time + lead_;
+  newest_ = time;
+  // Made with the first kill, not with the tally: a tally that never
+  // counts one (a test's, say) need not pay 4096 powers for it.
+  decayWithinBlock_.resize(kDecayBlock);
+  for (uint64_t age = 0; age < kDecayBlock; ++age) {
+    decayWithinBlock_[age] = std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
   }
-  if (time > reference_) {
-    const int64_t next = time + lead_;
-    Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
-    reference_ = next;
-  }
-  newest_ = std::max(newest_, time);
-  return Decay(reference_ - time);
 }
 
-double KillTally::Decay(int64_t age) {
-  const int64_t block = age / kDecayBlock;
-  if (block != decayBlock_) {
-    decayBlock_ = block;
-    blockDecay_ = std::exp2(-static_cast<double>(block * kDecayBlock) / halfLifeSeconds_);
-  }
-  return blockDecay_ * decayWithinBlock_[static_cast<std::size_t>(age % kDecayBlock)];
+void KillTally::MoveReference(int64_t time) {
+  const int64_t next = time + lead_;
+  Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
+  reference_ = next;
+}
+
+void KillTally::MoveDecayBlock(uint64_t block) {
+  decayBlock_ = block;
+  blockDecay_ = std::exp2(-static_cast<double>(block * kDecayBlock) / halfLifeSeconds_);
+}
+
+// Kept apart from the rare steps above, so that it can be inlined into Add.
+inline double KillTally::WeightAt(int64_t time) {
+  if (halfLifeSeconds_ <= 0) return 1.0;
+  if (!haveTime_) StartWeights(time);
+  if (time > reference_) MoveReference(time);
+  newest_ = std::max(newest_, time);
+  // Never negative: the reference is at or after every kill.
+  const auto age = static_cast<uint64_t>(reference_ - time);
+  const uint64_t block = age / kDecayBlock;
+  if (block != decayBlock_) MoveDecayBlock(block);
+  return blockDecay_ * decayWithinBlock_[age % kDecayBlock];
 }
 
 KillVerdict KillTally::Add(const KillLine& kill) {

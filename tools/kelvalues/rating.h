@@ -84,7 +84,9 @@ class KillTally {
   // The index of a new player, or -1 when the limit is reached.
   int64_t AddPlayer(uint64_t account);
   double WeightAt(int64_t time);
-  double Decay(int64_t age);
+  void StartWeights(int64_t time);
+  void MoveReference(int64_t time);
+  void MoveDecayBlock(uint64_t block);
   void Rescale(double factor);
   // The factor that brings the weights to "the newest kill counts 1".
   double FinalFactor() const;
@@ -114,9 +116,9 @@ class KillTally {
   // the block changes: kills come mostly in order of time, and one exp2 for
   // each second of log with a kill cost more than reading its line.  The
   // product may differ from the exact power in its last bit.
-  static constexpr int64_t kDecayBlock = 4096;
+  static constexpr uint64_t kDecayBlock = 4096;
   std::vector<double> decayWithinBlock_;
-  int64_t decayBlock_ = -1;
+  uint64_t decayBlock_ = UINT64_MAX;
   double blockDecay_ = 1;
 };
 
