@@ -232,7 +232,7 @@ bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, s
   // The piece read, after what was left of a line the previous piece cut,
   // and room for the whole blocks FindLine loads beyond it (zeroed after
   // each read; the rest is not cleared beforehand, as a small file would
-  // pay for a megabyte it never touches).
+  // pay for a piece it never touches).
   const auto buffer = std::make_unique_for_overwrite<char[]>(pieceBytes + kMaxLineBytes + kBlock);
   std::size_t kept = 0;  // bytes of a cut line at the buffer's start
   FrameMemo memo;
