@@ -5,12 +5,11 @@
 // this process shares with the plugin.  A map start that loads the values
 // file reseeds it from the clock, so every story seeds it after that, and
 // works out the shuffle the same way the plugin does to know the result.
-#include <cstdlib>
-#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "reference/shuffle_order.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -22,18 +21,6 @@ using Strings = std::vector<std::string>;
 
 constexpr const char* kAnnouncement = "New teams assigned.  Say /stv for more info\n";
 constexpr const char* kFillerName = "{24114F62-940A-4c20-A325-BB923197C0CE}";
-
-// Where each unshuffled pool entry ends up: shuffled[k] = unshuffled[order[k]].
-std::vector<std::size_t> ShuffleOrder(unsigned seed, std::size_t n) {
-  std::srand(seed);
-  std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), 0);
-  for (std::size_t i = 1; i < n; ++i) {
-    const auto drawn = static_cast<unsigned>(std::rand());
-    std::swap(order[i], order[drawn % (i + 1)]);
-  }
-  return order;
-}
 
 class EvenTeams : public kelsim_test::SimFixture {
  protected:

@@ -9,30 +9,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "host_api.h"
+#include "reference/shuffle_order.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
-
-// Where each entry of the unshuffled pool ends up: shuffled[k] is
-// unshuffled[order[k]].  The shuffle swaps position i with rand() % (i + 1)
-// for i = 1..n-1.
-std::vector<std::size_t> ShuffleOrder(unsigned seed, std::size_t n) {
-  HostApi::SeedRandom(seed);
-  std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), 0);
-  for (std::size_t i = 1; i < n; ++i) {
-    const auto drawn = static_cast<unsigned>(HostApi::Random());
-    std::swap(order[i], order[drawn % (i + 1)]);
-  }
-  return order;
-}
 
 // A ready-room list laid out so that, with `seed`, the shuffled pool holds
 // the given entries in the given order.
