@@ -1,5 +1,7 @@
 // The plugin shell as the plugin manager and the engine meet it: entry
 // points, handshakes, tables, registrations and the map start.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +21,13 @@ class ShellTest : public SimFixture {
     void* symbol = server.Symbol(name);
     EXPECT_NE(symbol, nullptr) << name;
     return reinterpret_cast<Fn>(symbol);
+  }
+  // Calls the table getter NAME, whose table is a Table; -1 when the plugin
+  // has no such entry point.
+  template <typename Table>
+  int CallGetter(const char* name, void* table, int* version) {
+    const auto getter = Entry<int (*)(Table*, int*)>(name);
+    return getter ? getter(static_cast<Table*>(table), version) : -1;
   }
 };
 
@@ -90,55 +99,61 @@ TEST_F(ShellTest, HookTableSetsExactlyTheFiveHooks) {
   for (int i = 0; i < static_cast<int>(sizeof(entries) / sizeof(void*)); ++i)
     if (entries[i]) set.push_back(i);
   EXPECT_EQ(set, (std::vector<int>{1, 16, 19, 20, 25}));
-}
 
-TEST_F(ShellTest, GetEntityAPI2RefusesNullTableAndWrongVersion) {
+  // Asked again, the getter gives the same table and says nothing.
   auto getter = Entry<GETENTITYAPI2_FN>("GetEntityAPI2");
   ASSERT_NE(getter, nullptr);
   server.ClearObservations();
-
-  int version = INTERFACE_VERSION;
-  EXPECT_EQ(getter(nullptr, &version), 0);
-  EXPECT_EQ(server.LogLines(),
-            (std::vector<std::string>{"GetEntityAPI2 called with null pFunctionTable\n"}));
-
-  server.ClearObservations();
   DLL_FUNCTIONS table{};
-  version = 139;
-  EXPECT_EQ(getter(&table, &version), 0);
-  EXPECT_EQ(version, 140);
-  EXPECT_EQ(server.LogLines(),
-            (std::vector<std::string>{"GetEntityAPI2 version mismatch; requested=139 ours=140\n"}));
-  EXPECT_EQ(table.pfnSpawn, nullptr) << "a refused table stays untouched";
-
-  server.ClearObservations();
-  version = INTERFACE_VERSION;
+  int version = INTERFACE_VERSION;
   EXPECT_NE(getter(&table, &version), 0);
-  EXPECT_EQ(std::memcmp(&table, &server.GameHooks(), sizeof(table)), 0);
+  EXPECT_EQ(std::memcmp(&table, &hooks, sizeof(table)), 0);
   EXPECT_TRUE(server.LogLines().empty());
   EXPECT_TRUE(server.ErrorLines().empty());
 }
 
-TEST_F(ShellTest, GetEngineFunctionsRefusesNullTableAndWrongVersion) {
-  auto getter = Entry<GET_ENGINE_FUNCTIONS_FN>("GetEngineFunctions");
-  ASSERT_NE(getter, nullptr);
-  server.ClearObservations();
+// The manager's two table getters refuse alike: a null table, or a version
+// other than the plugin's, is answered 0 with one line, the plugin's
+// version written back and the table left untouched.  GetEntityAPI2 says it
+// in the log; GetEngineFunctions on the manager's error channel, one line
+// each: the manager ends the line, the plugin must not.
+TEST_F(ShellTest, TableGettersRefuseNullTableAndWrongVersion) {
+  using kelsim::SimServer;
+  const struct {
+    const char* name;
+    int (ShellTest::*call)(const char* name, void* table, int* version);
+    int version;
+    const std::vector<std::string>& (SimServer::*said)() const;
+    const std::vector<std::string>& (SimServer::*unsaid)() const;
+    std::string nullLine, mismatchLine;
+  } getters[] = {
+      {"GetEntityAPI2", &ShellTest::CallGetter<DLL_FUNCTIONS>, INTERFACE_VERSION,
+       &SimServer::LogLines, &SimServer::ErrorLines,
+       "GetEntityAPI2 called with null pFunctionTable\n",
+       "GetEntityAPI2 version mismatch; requested=139 ours=140\n"},
+      {"GetEngineFunctions", &ShellTest::CallGetter<enginefuncs_t>, ENGINE_INTERFACE_VERSION,
+       &SimServer::ErrorLines, &SimServer::LogLines,
+       "GetEngineFunctions called with null pengfuncsFromEngine",
+       "GetEngineFunctions version mismatch; requested=137 ours=138"},
+  };
+  for (const auto& getter : getters) {
+    SCOPED_TRACE(getter.name);
+    server.ClearObservations();
+    int version = getter.version;
+    EXPECT_EQ((this->*getter.call)(getter.name, nullptr, &version), 0);
+    EXPECT_EQ((server.*getter.said)(), std::vector<std::string>{getter.nullLine});
+    EXPECT_TRUE((server.*getter.unsaid)().empty());
 
-  int version = ENGINE_INTERFACE_VERSION;
-  EXPECT_EQ(getter(nullptr, &version), 0);
-  // One line each: the manager ends the line, the plugin must not.
-  EXPECT_EQ(server.ErrorLines(),
-            (std::vector<std::string>{"GetEngineFunctions called with null pengfuncsFromEngine"}));
-
-  server.ClearObservations();
-  version = 137;
-  std::vector<char> table(700);
-  EXPECT_EQ(getter(reinterpret_cast<enginefuncs_t*>(table.data()), &version), 0);
-  EXPECT_EQ(version, 138);
-  EXPECT_EQ(
-      server.ErrorLines(),
-      (std::vector<std::string>{"GetEngineFunctions version mismatch; requested=137 ours=138"}));
-  EXPECT_TRUE(server.LogLines().empty());
+    server.ClearObservations();
+    std::vector<unsigned char> table(sizeof(DLL_FUNCTIONS) + sizeof(enginefuncs_t), 0);
+    version = getter.version - 1;
+    EXPECT_EQ((this->*getter.call)(getter.name, table.data(), &version), 0);
+    EXPECT_EQ(version, getter.version);
+    EXPECT_EQ((server.*getter.said)(), std::vector<std::string>{getter.mismatchLine});
+    EXPECT_TRUE((server.*getter.unsaid)().empty());
+    EXPECT_EQ(std::count(table.begin(), table.end(), 0), static_cast<std::ptrdiff_t>(table.size()))
+        << "a refused table stays untouched";
+  }
 }
 
 TEST_F(ShellTest, GetEngineFunctionsCopiesAnAllNullPrefixAndNothingBeyond) {
