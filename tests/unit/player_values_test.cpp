@@ -25,6 +25,15 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, int32_t>>;
 
+// A file's content and what loading it gives.
+struct FormatCase {
+  const char* name;
+  std::string content;
+  bool loads;
+  Entries entries;
+  int32_t average;
+};
+
 class PlayerValuesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,16 +66,20 @@ class PlayerValuesTest : public ::testing::Test {
     EXPECT_EQ(count, entries.size());
   }
 
+  // Loads each case's file into a store of its own.
+  template <std::size_t N>
+  void ExpectLoads(const FormatCase (&cases)[N]) {
+    for (const FormatCase& c : cases) {
+      SCOPED_TRACE(c.name);
+      PlayerValues store;
+      EXPECT_EQ(store.Load(Write(c.content)), c.loads);
+      EXPECT_EQ(store.Average(), c.average);
+      ExpectEntries(store, c.entries);
+    }
+  }
+
   std::string dir_;
   std::vector<std::string> files_;
-};
-
-struct FormatCase {
-  const char* name;
-  std::string content;
-  bool loads;
-  Entries entries;
-  int32_t average;
 };
 
 TEST_F(PlayerValuesTest, FileFormat) {
@@ -125,13 +138,7 @@ TEST_F(PlayerValuesTest, FileFormat) {
       {"a mark alone is an empty file", "\xEF\xBB\xBF", false, {}, 0},
       {"half a mark is a key", "\xEF\xBB,4\n", true, {{"\xEF\xBB", 4}}, 4},
   };
-  for (const FormatCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    PlayerValues store;
-    EXPECT_EQ(store.Load(Write(c.content)), c.loads);
-    EXPECT_EQ(store.Average(), c.average);
-    ExpectEntries(store, c.entries);
-  }
+  ExpectLoads(cases);
 }
 
 // atoi is undefined beyond the 32-bit range and a 32-bit sum wraps; values
@@ -171,13 +178,7 @@ TEST_F(PlayerValuesTest, OverflowClampsValuesAndKeepsTheSumExact) {
        {{"a", -2000000000}},
        INT32_MIN},
   };
-  for (const FormatCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    PlayerValues store;
-    EXPECT_EQ(store.Load(Write(c.content)), c.loads);
-    EXPECT_EQ(store.Average(), c.average);
-    ExpectEntries(store, c.entries);
-  }
+  ExpectLoads(cases);
 }
 
 TEST(PlayerValuesPathTest, DirectoryOfTheLibraryThenTheFileName) {
