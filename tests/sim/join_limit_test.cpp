@@ -21,17 +21,24 @@ class JoinLimitStory : public BalanceStory {
     }
     return lines;
   }
+  // Four marines and three aliens, and a late comer in the ready room; then
+  // kel_limitjoin at `setting` and the observations cleared.
+  void FourMarinesThreeAliensAndALateComer(const char* setting) {
+    marines = JoinMany("Marine", 1, 4);
+    aliens = JoinMany("Alien", 2, 3);
+    late = Join("Late", 0);
+    server.SetCvar("kel_limitjoin", setting);
+    server.ClearObservations();
+  }
+  std::vector<int> marines, aliens;
+  int late = 0;
 };
 
 constexpr const char* kMarinesTooMany = "Marines have too many players - join the Aliens";
 constexpr const char* kMarinesStronger = "Marines are stronger - join the Aliens";
 
 TEST_F(JoinLimitStory, AJoinThatPutsATeamTwoAheadIsRefusedUntilAPlayerLeaves) {
-  const std::vector<int> marines = JoinMany("Marine", 1, 4);
-  const std::vector<int> aliens = JoinMany("Alien", 2, 3);
-  const int late = Join("Late", 0);
-  server.SetCvar("kel_limitjoin", "1");
-  server.ClearObservations();
+  FourMarinesThreeAliensAndALateComer("1");
 
   EXPECT_EQ(server.ClientCommand(late, {"jointeamone"}), MRES_SUPERCEDE);
   EXPECT_EQ(server.Team(late), 0);
@@ -55,11 +62,7 @@ TEST_F(JoinLimitStory, AJoinThatPutsATeamTwoAheadIsRefusedUntilAPlayerLeaves) {
 // A map trigger puts a player on a team: the plugin sees only the team
 // change, and sends him back at once.
 TEST_F(JoinLimitStory, AJoinWithoutACommandIsSentBack) {
-  JoinMany("Marine", 1, 4);
-  JoinMany("Alien", 2, 3);
-  const int late = Join("Late", 0);
-  server.SetCvar("kel_limitjoin", "1");
-  server.ClearObservations();
+  FourMarinesThreeAliensAndALateComer("1");
 
   server.SetTeam(late, 1);  // the game's own doing
   EXPECT_EQ(ClientCommands(late), Strings{"readyroom\n"});
@@ -115,7 +118,7 @@ TEST_F(JoinLimitStory, TheStrongerSideIsRefusedWhenTheOtherWouldBeCloser) {
       "STEAM_0:1:5,1000\n");
   JoinMany("Marine", 1, 2);  // 4000
   JoinMany("Alien", 2, 2);   // 2000
-  const int late = Join("Late", 0);
+  late = Join("Late", 0);
   server.SetCvar("kel_limitjoin", "2");
   server.ClearObservations();
   EXPECT_EQ(server.ClientCommand(late, {"jointeamone"}), MRES_SUPERCEDE);
@@ -143,11 +146,7 @@ TEST_F(JoinLimitStory, ImmuneOperatorsAndBotsAreNotRefused) {
 // A held join key: every refusal is logged, the alert comes at most once a
 // second.
 TEST_F(JoinLimitStory, AFloodOfJoinsGetsOneAlertASecond) {
-  JoinMany("Marine", 1, 4);
-  JoinMany("Alien", 2, 3);
-  const int late = Join("Late", 0);
-  server.SetCvar("kel_limitjoin", "1");
-  server.ClearObservations();
+  FourMarinesThreeAliensAndALateComer("1");
   const float start = server.Time();
   for (int i = 0; i < 16; ++i) server.ClientCommand(late, {"jointeamone"});
   server.SetTime(start + 0.9f);
@@ -160,11 +159,7 @@ TEST_F(JoinLimitStory, AFloodOfJoinsGetsOneAlertASecond) {
 }
 
 TEST_F(JoinLimitStory, ATextThatIsNoSettingIsOffAndSaidOncePerMap) {
-  JoinMany("Marine", 1, 4);
-  JoinMany("Alien", 2, 3);
-  const int late = Join("Late", 0);
-  server.SetCvar("kel_limitjoin", "2m");
-  server.ClearObservations();
+  FourMarinesThreeAliensAndALateComer("2m");
   const Strings said = {
       "kel: kel_limitjoin \"2m\" is not 0, 1 or 2; it takes 0 (off, the default), 1 (count) or 2 "
       "(count, then strength), and 0 is used"};
