@@ -112,41 +112,49 @@ TEST_F(Messages, PercentInANameIsNeverAFormat) {
 
 // ---- on-screen texts ----------------------------------------------------------
 
-TEST_F(Messages, AlertStyleEncoding) {
+// The two on-screen styles as the client receives them: the alert (showlast's
+// answer) and the info (the help).  Times are in 1/256 s.
+TEST_F(Messages, OnScreenStylesEncoding) {
+  const struct {
+    const char* said;
+    int channel, x, y, effect;
+    std::vector<int> colours;  // r, g, b, a of both colours
+    int fadein, fadeout, hold;
+    const char* text;  // null: not compared
+  } styles[] = {
+      {"/sl",
+       1,
+       -8192,
+       -8192,
+       1,
+       {255, 0, 0, 255, 255, 0, 0, 255},
+       25,
+       1024,
+       1280,
+       "last marine:  (on for 0:00)\nlast alien:  (on for 0:00)"},
+      {"/kel_help", 2, 3276, 819, 0, {255, 255, 0, 255, 255, 255, 0, 255}, 25, 512, 2048, nullptr},
+  };
   const int player = Join("Player", 0);
-  server.ClearObservations();
-  server.Say(player, "/sl");
-  ASSERT_EQ(server.Client(player).hud.size(), 1u);
-  const kelsim::HudMessage& hud = server.Client(player).hud.front();
-  EXPECT_EQ(hud.channel, 1);
-  EXPECT_EQ(hud.x, -8192);
-  EXPECT_EQ(hud.y, -8192);
-  EXPECT_EQ(hud.effect, 1);
-  EXPECT_EQ((std::vector<int>{hud.r1, hud.g1, hud.b1, hud.a1, hud.r2, hud.g2, hud.b2, hud.a2}),
-            (std::vector<int>{255, 0, 0, 255, 255, 0, 0, 255}));
-  EXPECT_EQ(hud.fadein, 25);     // 0.1 s
-  EXPECT_EQ(hud.fadeout, 1024);  // 4.0 s
-  EXPECT_EQ(hud.hold, 1280);     // 5.0 s
-  EXPECT_FALSE(hud.fxTime.has_value());
-  EXPECT_EQ(hud.text, "last marine:  (on for 0:00)\nlast alien:  (on for 0:00)");
-}
-
-TEST_F(Messages, InfoStyleEncoding) {
-  const int player = Join("Player", 0);
-  server.ClearObservations();
-  server.Say(player, "/kel_help");
-  ASSERT_EQ(server.Client(player).hud.size(), 1u);
-  const kelsim::HudMessage& hud = server.Client(player).hud.front();
-  EXPECT_EQ(hud.channel, 2);
-  EXPECT_EQ(hud.x, 3276);
-  EXPECT_EQ(hud.y, 819);
-  EXPECT_EQ(hud.effect, 0);
-  EXPECT_EQ((std::vector<int>{hud.r1, hud.g1, hud.b1, hud.a1, hud.r2, hud.g2, hud.b2, hud.a2}),
-            (std::vector<int>{255, 255, 0, 255, 255, 255, 0, 255}));
-  EXPECT_EQ(hud.fadein, 25);
-  EXPECT_EQ(hud.fadeout, 512);  // 2.0 s
-  EXPECT_EQ(hud.hold, 2048);    // 8.0 s
-  EXPECT_FALSE(hud.fxTime.has_value());
+  for (const auto& style : styles) {
+    SCOPED_TRACE(style.said);
+    server.ClearObservations();
+    server.Say(player, style.said);
+    ASSERT_EQ(server.Client(player).hud.size(), 1u);
+    const kelsim::HudMessage& hud = server.Client(player).hud.front();
+    EXPECT_EQ(hud.channel, style.channel);
+    EXPECT_EQ(hud.x, style.x);
+    EXPECT_EQ(hud.y, style.y);
+    EXPECT_EQ(hud.effect, style.effect);
+    EXPECT_EQ((std::vector<int>{hud.r1, hud.g1, hud.b1, hud.a1, hud.r2, hud.g2, hud.b2, hud.a2}),
+              style.colours);
+    EXPECT_EQ(hud.fadein, style.fadein);
+    EXPECT_EQ(hud.fadeout, style.fadeout);
+    EXPECT_EQ(hud.hold, style.hold);
+    EXPECT_FALSE(hud.fxTime.has_value());
+    if (style.text) {
+      EXPECT_EQ(hud.text, style.text);
+    }
+  }
 }
 
 TEST_F(Messages, OnScreenTextIsCutAt487) {
