@@ -17,6 +17,8 @@
 # Windows ships (checks 1 and 4).
 # Exits 0 when every check holds, 1 with one line per failed check.
 set -eu
+# shellcheck source=tools/lib/checks.sh
+. "$(dirname "$0")/lib/checks.sh"
 
 program=no
 if [ "${1:-}" = --program ]; then
@@ -48,13 +50,7 @@ if ! command -v "$OBJDUMP" >/dev/null 2>&1; then
   exit 1
 fi
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+make_work
 
 # ---------------------------------------------------------------- image kind
 if ! "$OBJDUMP" -p "$dll" >"$work/headers" 2>"$work/err"; then

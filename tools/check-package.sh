@@ -32,6 +32,8 @@
 # which the check builds when it is not there yet).
 set -eu
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/lib/checks.sh
+. tools/lib/checks.sh
 
 dist=${1:-dist}
 build_i386=${KEL_BUILD_I386:-build/i386}
@@ -63,16 +65,7 @@ expected_files=$({
 } | LC_ALL=C sort)
 entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() {
-  echo "ok: $*"
-}
+make_work
 
 for archive in "$zip" "$tgz"; do
   if [ ! -f "$archive" ]; then

@@ -6,24 +6,14 @@
 # check's output.
 set -eu
 cd "$(dirname "$0")/../.."
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+# shellcheck source=tools/lib/checks.sh
+. tools/lib/checks.sh
+make_work
 
 run_case() {
   case_name=$1 lines=$2 expect=$3
   printf '%s\n' "$lines" | tr '|' '\n' >"$work/$case_name.md"
-  if tools/check-changelog.sh "$work/$case_name.md" 2.0 >"$work/out" 2>&1; then verdict=pass; else verdict=fail; fi
-  if { [ "$expect" = pass ] && [ "$verdict" = pass ]; } ||
-    { [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/out"; }; then
-    echo "ok     $case_name"
-    passed=$((passed + 1))
-  else
-    echo "FAILED $case_name: expected ${expect}, the check said:"
-    sed 's/^/    /' "$work/out"
-    failed=$((failed + 1))
-  fi
+  judge_case "$case_name" "$expect" "$work/out" tools/check-changelog.sh "$work/$case_name.md" 2.0
 }
 
 old='## 1.0 - 2026-01-05|### Added|- a start'
@@ -42,5 +32,4 @@ run_case undated "## 2.0|### Added|- x" "a section heading is"
 run_case other_kind "## 2.0 - 2026-03-01|### Security|- x" "not \"Security\""
 run_case kind_twice "## 2.0 - 2026-03-01|### Added|- x|### Added|- y" "a second \"### Added\""
 
-echo "check-changelog: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally check-changelog

@@ -6,10 +6,11 @@
 # and each wrong shape must fail with the reason named in the table.
 set -eu
 cd "$(dirname "$0")/../.."
+# shellcheck source=tools/lib/checks.sh
+. tools/lib/checks.sh
 
 CXX=${CXX_MINGW:-i686-w64-mingw32-g++-win32}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+make_work
 
 {
   echo "LIBRARY probe.dll"
@@ -26,26 +27,11 @@ grep -v GetEngineFunctions "$work/six.def" >"$work/five.def"
 static="-static -static-libgcc -static-libstdc++"
 plain="-Wl,--kill-at -Wl,--enable-stdcall-fixup"
 
-passed=0
-failed=0
-# judge NAME EXPECT [--program] FILE: runs the check on FILE and counts the
-# case as passed when its verdict and words are as EXPECT says ("pass" or a
-# text the check's output must contain).
+# judge NAME EXPECT [--program] FILE: the check on FILE, as case NAME.
 judge() {
   name=$1 expect=$2
   shift 2
-  if tools/check-dll.sh "$@" >"$work/$name.out" 2>&1; then verdict=pass; else verdict=fail; fi
-  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
-    echo "ok     $name: accepted"
-    passed=$((passed + 1))
-  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$work/$name.out"; then
-    echo "ok     $name: rejected ($(grep -F -- "$expect" "$work/$name.out" | head -n 1))"
-    passed=$((passed + 1))
-  else
-    echo "FAILED $name: expected ${expect}, the check said:"
-    sed 's/^/    /' "$work/$name.out"
-    failed=$((failed + 1))
-  fi
+  judge_case "$name" "$expect" "$work/$name.out" tools/check-dll.sh "$@"
 }
 
 # case name | expected: "pass" or a text the check's output must contain |
@@ -78,17 +64,7 @@ run_case shared-cxx-runtime "imports libstdc++-6.dll" \
 
 # Not a PE image at all: the Linux build of a library, or any other file.
 printf 'not a library\n' >"$work/text.dll"
-if tools/check-dll.sh "$work/text.dll" >"$work/text.out" 2>&1; then
-  echo "FAILED not-a-pe: accepted"
-  failed=$((failed + 1))
-elif grep -q "not a PE image" "$work/text.out"; then
-  echo "ok     not-a-pe: rejected ($(head -n 1 "$work/text.out"))"
-  passed=$((passed + 1))
-else
-  echo "FAILED not-a-pe: wrong reason:"
-  sed 's/^/    /' "$work/text.out"
-  failed=$((failed + 1))
-fi
+judge not-a-pe "not a PE image" "$work/text.dll"
 
 # The Windows kelvalues: the same check, as a program (--program).  A
 # static x86-64 program passes; one on the shared C++ runtime, and a DLL,
@@ -125,5 +101,4 @@ else
   failed=$((failed + 1))
 fi
 
-echo "check-dll: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally check-dll

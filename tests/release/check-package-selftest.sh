@@ -9,6 +9,8 @@
 # Run tools/package.sh first.
 set -eu
 cd "$(dirname "$0")/../.."
+# shellcheck source=tools/lib/checks.sh
+. tools/lib/checks.sh
 
 version=${KEL_VERSION:-$(cat "${KEL_BUILD_I386:-build/i386}/kel_version.txt")}
 name=kel_mm-$version
@@ -19,10 +21,7 @@ for archive in "dist/$name.zip" "dist/$name.tar.gz"; do
   fi
 done
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+make_work
 
 # damage_<case> changes the unpacked tree $1 of one archive.
 damage_none() { :; }
@@ -100,18 +99,7 @@ run_case() {
   cp dist/kel_mm_i386.so.debug dist/kel_mm.dll.debug "$dir/dist/"
   (cd "$dir/dist" && sha256sum "$name.zip" "$name.tar.gz" kel_mm_i386.so.debug kel_mm.dll.debug >SHA256SUMS)
   if command -v "dist_damage_$case_name" >/dev/null; then "dist_damage_$case_name" "$dir/dist"; fi
-  if tools/check-package.sh "$dir/dist" >"$dir/out" 2>&1; then verdict=pass; else verdict=fail; fi
-  if [ "$expect" = pass ] && [ "$verdict" = pass ]; then
-    echo "ok     $case_name: accepted"
-    passed=$((passed + 1))
-  elif [ "$expect" != pass ] && [ "$verdict" = fail ] && grep -qF -- "$expect" "$dir/out"; then
-    echo "ok     $case_name: rejected ($(grep -F -- "$expect" "$dir/out" | head -n 1 | cut -c1-120))"
-    passed=$((passed + 1))
-  else
-    echo "FAILED $case_name: expected ${expect}, the check said:"
-    sed 's/^/    /' "$dir/out"
-    failed=$((failed + 1))
-  fi
+  judge_case "$case_name" "$expect" "$dir/out" tools/check-package.sh "$dir/dist"
 }
 
 run_case none tar pass
@@ -135,5 +123,4 @@ run_case new_glibc_kelvalues tar "explicit_bzero needs GLIBC_2.25"
 run_case dll_as_exe tar "not an x86-64 PE image"
 run_case unstripped_exe tar "kelvalues or kelvalues.exe still carries debug information"
 
-echo "check-package: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally check-package
