@@ -2,7 +2,8 @@
 # Static check of the Windows plugin library.  These machines cannot run a
 # 32-bit Windows program, so the DLL is judged by what it declares:
 #   1. it is a PE32 DLL for i386;
-#   2. its export table holds exactly the six entry points, under their
+#   2. its export table holds exactly the entry points that
+#      dlls/plugin/exports.txt lists (tools/entry-points.sh), under their
 #      plain names (Metamod looks them up with GetProcAddress by plain name,
 #      so "GiveFnptrsToDll@8" would not be found);
 #   3. GiveFnptrsToDll is stdcall, as the engine calls it on Windows: its
@@ -31,7 +32,7 @@ else
   OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 fi
 NM=${NM:-i686-w64-mingw32-nm}
-EXPECTED_EXPORTS="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
+EXPECTED_EXPORTS=$("$(dirname "$0")/entry-points.sh")
 # Lower-cased names of system DLLs present on every Windows the server runs
 # on.  The C runtime is the system msvcrt.dll, not a versioned or UCRT one.
 ALLOWED_IMPORTS="kernel32.dll msvcrt.dll user32.dll advapi32.dll ws2_32.dll ntdll.dll shell32.dll"

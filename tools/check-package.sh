@@ -10,9 +10,10 @@
 #      the package's; every link in the guide resolves inside the unpacked
 #      tree;
 #   3. the Linux library is a 32-bit i386 shared object exporting exactly
-#      the six entry points, loads on every server with glibc 2.11 or later
-#      (tools/check-loadable.sh) as the guide says, carries no debug
-#      information and names its debug file, which gdb reads beside it;
+#      the entry points tools/entry-points.sh lists, loads on every server
+#      with glibc 2.11 or later (tools/check-loadable.sh) as the guide says,
+#      carries no debug information and names its debug file, which gdb
+#      reads beside it;
 #   4. the Windows library passes tools/check-dll.sh;
 #   5. unpacking an archive over an installed copy whose player_values.txt
 #      the operator has changed leaves that file as it was, for both
@@ -63,7 +64,7 @@ expected_files=$({
   printf '%s\n' "$so_path" "$dll_path" "$kelvalues_path" "$kelvalues_exe_path"
   echo "$copies" | awk 'NF {print $1}'
 } | LC_ALL=C sort)
-entry_points="GetEngineFunctions GetEntityAPI2 GiveFnptrsToDll Meta_Attach Meta_Detach Meta_Query"
+entry_points=$(tools/entry-points.sh)
 
 make_work
 

@@ -4,7 +4,7 @@
 #include "host_abi.h"
 
 #if defined(_WIN32)
-#define KEL_EXPORT extern "C"  // exported by name through kel_mm.def
+#define KEL_EXPORT extern "C"  // exported by name through the .def file (exports.txt)
 #else
 #define KEL_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

@@ -15,13 +15,11 @@ make_work
 {
   echo "LIBRARY probe.dll"
   echo "EXPORTS"
-  for name in GiveFnptrsToDll Meta_Query Meta_Attach Meta_Detach GetEntityAPI2 GetEngineFunctions; do
-    echo "  $name"
-  done
-} >"$work/six.def"
-cp "$work/six.def" "$work/seven.def"
-echo "  ProbeHelper" >>"$work/seven.def"
-grep -v GetEngineFunctions "$work/six.def" >"$work/five.def"
+  tools/entry-points.sh --lines | sed 's/^/  /'
+} >"$work/all.def"
+cp "$work/all.def" "$work/extra.def"
+echo "  ProbeHelper" >>"$work/extra.def"
+sed '$d' "$work/all.def" >"$work/short.def"  # one entry point short
 
 # Split into words where used, on purpose.
 static="-static -static-libgcc -static-libstdc++"
@@ -50,17 +48,17 @@ run_case() {
 }
 
 run_case right-shape pass \
-  -DPROBE_USES_RUNTIME "$work/six.def" $plain $static
+  -DPROBE_USES_RUNTIME "$work/all.def" $plain $static
 run_case decorated-giveFnptrs "GiveFnptrsToDll@8" \
   -DPROBE_DLLEXPORT $static
 run_case cdecl-giveFnptrs "is not stdcall" \
-  -DPROBE_CDECL_GIVEFNPTRS "$work/six.def" $plain $static
+  -DPROBE_CDECL_GIVEFNPTRS "$work/all.def" $plain $static
 run_case extra-export "ProbeHelper" \
-  "$work/seven.def" $plain $static
+  "$work/extra.def" $plain $static
 run_case missing-export "expected exactly" \
-  "$work/five.def" $plain $static
+  "$work/short.def" $plain $static
 run_case shared-cxx-runtime "imports libstdc++-6.dll" \
-  -DPROBE_USES_RUNTIME "$work/six.def" $plain
+  -DPROBE_USES_RUNTIME "$work/all.def" $plain
 
 # Not a PE image at all: the Linux build of a library, or any other file.
 printf 'not a library\n' >"$work/text.dll"
