@@ -278,7 +278,7 @@ class SimServer {
   bool ServerCommand(const std::vector<std::string>& words);
   // A line typed on the server console as the engine reads it: a registered
   // command runs; else "status" lists the players; else a console variable's
-  // name alone prints its value ("\"mm_kel_version\" is \"1.01e\""), and
+  // name alone prints its value ("\"mm_kel_version\" is \"VERSION\""), and
   // with a value sets it.  False when the first word is none of these.
   bool ConsoleLine(const std::vector<std::string>& words);
   // The engine's "status": a line of counts, then one line per connected

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plugin_call.h"
+#include "plugin_version.h"
 #include "sim_fixture.h"
 #include "sim_state.h"
 
@@ -441,14 +442,16 @@ TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) 
   const cvar_t* version = engine.pfnCVarGetPointer("MM_KEL_VERSION");
   ASSERT_NE(version, nullptr);
   EXPECT_STREQ(version->name, "mm_kel_version");
+  // The engine reads a number from the text as atof does.
+  const float versionValue = static_cast<float>(std::atof(kPluginVersion));
   const struct {
     const char* how;
     void (*change)(kelsim::SimServer&, enginefuncs_t&);
     const char* string;
     float value;
   } changes[] = {
-      {"as the plugin set it at the map start", [](kelsim::SimServer&, enginefuncs_t&) {}, "1.01e",
-       1.01f},
+      {"as the plugin set it at the map start", [](kelsim::SimServer&, enginefuncs_t&) {},
+       kPluginVersion, versionValue},
       {"kelsim's cvar step",
        [](kelsim::SimServer& s, enginefuncs_t&) { s.SetCvar("mm_kel_version", "2.5"); }, "2.5",
        2.5f},
@@ -460,8 +463,8 @@ TEST(SimCvarPointerTest, FollowsEveryChangeAndKeepsAValueSetBeforeRegistration) 
          s.SetCvar("mm_kel_version", "7.0000000000000000000000000000000000000001");
        },
        "7.0000000000000000000000000000000000000001", 7.0f},
-      {"the next map start", [](kelsim::SimServer& s, enginefuncs_t&) { s.ChangeMap(); }, "1.01e",
-       1.01f},
+      {"the next map start", [](kelsim::SimServer& s, enginefuncs_t&) { s.ChangeMap(); },
+       kPluginVersion, versionValue},
   };
   for (const auto& c : changes) {
     c.change(server, engine);

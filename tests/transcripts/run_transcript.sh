@@ -11,7 +11,9 @@
 # letters become XXXXXX) and the library's file name in the load line (it
 # names the build: kel_mm_i386.so, kel_mm_x86_64.so).  TMPDIR is /tmp, so
 # that folder's path has the same length everywhere: the values load line
-# cuts long paths at a fixed length.
+# cuts long paths at a fixed length.  The plugin's version, as the build
+# folder's kel_version.txt beside the plugin gives it, is written
+# @KEL_VERSION@: a new version changes no expected transcript.
 #
 # The scenario runs twice; two transcripts that differ mean something
 # outside the scenario (the real clock, an unseeded random choice) reached
@@ -31,6 +33,10 @@ for arg; do
   set -- "$@" "$arg"
 done
 here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd)
+version=$(cat "$(dirname -- "$plugin")/kel_version.txt")
+# The version as a sed pattern: its dots (and any other special byte)
+# matched literally.
+version_pattern=$(printf '%s\n' "$version" | sed 's/[][\\.*^$#]/\\&/g')
 expected="$here/$name.expected"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -47,6 +53,7 @@ play() {
   echo "(kelsim exited with status $status)" >>"$scratch/raw"
   sed -e 's#kelsim\.[A-Za-z0-9]\{6\}#kelsim.XXXXXX#g' \
       -e 's#^\(\[ *[0-9.]*\] >> load \)[^ ]* (#\1PLUGIN (#' \
+      -e "s#$version_pattern#@KEL_VERSION@#g" \
       "$scratch/raw" >"$scratch/$target"
 }
 
