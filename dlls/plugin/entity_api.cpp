@@ -49,62 +49,14 @@ void StartFrame() noexcept {
 }
 
 // Handed over through GetEntityAPI2, so these run before the game's own.
+// Every entry not named is null: the game's own function runs alone there.
 constexpr DLL_FUNCTIONS kGameHooks = {
-    nullptr,                //  0 pfnGameInit
-    Spawn,                  //  1 pfnSpawn
-    nullptr,                //  2 pfnThink
-    nullptr,                //  3 pfnUse
-    nullptr,                //  4 pfnTouch
-    nullptr,                //  5 pfnBlocked
-    nullptr,                //  6 pfnKeyValue
-    nullptr,                //  7 pfnSave
-    nullptr,                //  8 pfnRestore
-    nullptr,                //  9 pfnSetAbsBox
-    nullptr,                // 10 pfnSaveWriteFields
-    nullptr,                // 11 pfnSaveReadFields
-    nullptr,                // 12 pfnSaveGlobalState
-    nullptr,                // 13 pfnRestoreGlobalState
-    nullptr,                // 14 pfnResetGlobalState
-    nullptr,                // 15 pfnClientConnect
-    ClientDisconnect,       // 16 pfnClientDisconnect
-    nullptr,                // 17 pfnClientKill
-    nullptr,                // 18 pfnClientPutInServer
-    ClientCommand,          // 19 pfnClientCommand
-    ClientUserInfoChanged,  // 20 pfnClientUserInfoChanged
-    nullptr,                // 21 pfnServerActivate
-    nullptr,                // 22 pfnServerDeactivate
-    nullptr,                // 23 pfnPlayerPreThink
-    nullptr,                // 24 pfnPlayerPostThink
-    StartFrame,             // 25 pfnStartFrame
-    nullptr,                // 26 pfnParmsNewLevel
-    nullptr,                // 27 pfnParmsChangeLevel
-    nullptr,                // 28 pfnGetGameDescription
-    nullptr,                // 29 pfnPlayerCustomization
-    nullptr,                // 30 pfnSpectatorConnect
-    nullptr,                // 31 pfnSpectatorDisconnect
-    nullptr,                // 32 pfnSpectatorThink
-    nullptr,                // 33 pfnSys_Error
-    nullptr,                // 34 pfnPM_Move
-    nullptr,                // 35 pfnPM_Init
-    nullptr,                // 36 pfnPM_FindTextureType
-    nullptr,                // 37 pfnSetupVisibility
-    nullptr,                // 38 pfnUpdateClientData
-    nullptr,                // 39 pfnAddToFullPack
-    nullptr,                // 40 pfnCreateBaseline
-    nullptr,                // 41 pfnRegisterEncoders
-    nullptr,                // 42 pfnGetWeaponData
-    nullptr,                // 43 pfnCmdStart
-    nullptr,                // 44 pfnCmdEnd
-    nullptr,                // 45 pfnConnectionlessPacket
-    nullptr,                // 46 pfnGetHullBounds
-    nullptr,                // 47 pfnCreateInstancedBaselines
-    nullptr,                // 48 pfnInconsistentFile
-    nullptr,                // 49 pfnAllowLagCompensation
+    .pfnSpawn = Spawn,
+    .pfnClientDisconnect = ClientDisconnect,
+    .pfnClientCommand = ClientCommand,
+    .pfnClientUserInfoChanged = ClientUserInfoChanged,
+    .pfnStartFrame = StartFrame,
 };
-
-}  // namespace
-
-namespace {
 
 // These two go to the server log, with a line end.
 void NullGameTable() { LogToServer("GetEntityAPI2 called with null pFunctionTable\n"); }

@@ -5,15 +5,10 @@
 
 namespace {
 
+// Every getter not named is null: the plugin hooks only these two tables.
 const META_FUNCTIONS kMetaFunctions = {
-    nullptr,             // pfnGetEntityAPI
-    nullptr,             // pfnGetEntityAPI_Post
-    GetEntityAPI2,       // pfnGetEntityAPI2
-    nullptr,             // pfnGetEntityAPI2_Post
-    nullptr,             // pfnGetNewDLLFunctions
-    nullptr,             // pfnGetNewDLLFunctions_Post
-    GetEngineFunctions,  // pfnGetEngineFunctions
-    nullptr,             // pfnGetEngineFunctions_Post
+    .pfnGetEntityAPI2 = GetEntityAPI2,
+    .pfnGetEngineFunctions = GetEngineFunctions,
 };
 
 }  // namespace

@@ -164,59 +164,60 @@ struct enginefuncs_t {
 };
 
 // -------------------------------------------------- DLL_FUNCTIONS (140)
-// The game event table, slot by slot in the engine's order.
+// The game event table, slot by slot in the engine's order.  Every entry is
+// null unless set, so a hook table names only the entries it fills.
 struct DLL_FUNCTIONS {
-  HostFn pfnGameInit;             // 0
-  int (*pfnSpawn)(edict_t* ent);  // 1
-  HostFn pfnThink;                // 2
-  HostFn pfnUse;                  // 3
-  HostFn pfnTouch;                // 4
-  HostFn pfnBlocked;              // 5
-  HostFn pfnKeyValue;             // 6
-  HostFn pfnSave;                 // 7
-  HostFn pfnRestore;              // 8
-  HostFn pfnSetAbsBox;            // 9
-  HostFn pfnSaveWriteFields;      // 10
-  HostFn pfnSaveReadFields;       // 11
-  HostFn pfnSaveGlobalState;      // 12
-  HostFn pfnRestoreGlobalState;   // 13
-  HostFn pfnResetGlobalState;     // 14
+  HostFn pfnGameInit = nullptr;             // 0
+  int (*pfnSpawn)(edict_t* ent) = nullptr;  // 1
+  HostFn pfnThink = nullptr;                // 2
+  HostFn pfnUse = nullptr;                  // 3
+  HostFn pfnTouch = nullptr;                // 4
+  HostFn pfnBlocked = nullptr;              // 5
+  HostFn pfnKeyValue = nullptr;             // 6
+  HostFn pfnSave = nullptr;                 // 7
+  HostFn pfnRestore = nullptr;              // 8
+  HostFn pfnSetAbsBox = nullptr;            // 9
+  HostFn pfnSaveWriteFields = nullptr;      // 10
+  HostFn pfnSaveReadFields = nullptr;       // 11
+  HostFn pfnSaveGlobalState = nullptr;      // 12
+  HostFn pfnRestoreGlobalState = nullptr;   // 13
+  HostFn pfnResetGlobalState = nullptr;     // 14
   int (*pfnClientConnect)(edict_t* ent, const char* name, const char* address,
-                          char reject[128]);                         // 15
-  void (*pfnClientDisconnect)(edict_t* ent);                         // 16
-  HostFn pfnClientKill;                                              // 17
-  void (*pfnClientPutInServer)(edict_t* ent);                        // 18
-  void (*pfnClientCommand)(edict_t* ent);                            // 19
-  void (*pfnClientUserInfoChanged)(edict_t* ent, char* infobuffer);  // 20
-  HostFn pfnServerActivate;                                          // 21
-  HostFn pfnServerDeactivate;                                        // 22
-  HostFn pfnPlayerPreThink;                                          // 23
-  HostFn pfnPlayerPostThink;                                         // 24
-  void (*pfnStartFrame)(void);                                       // 25
-  HostFn pfnParmsNewLevel;                                           // 26
-  HostFn pfnParmsChangeLevel;                                        // 27
-  HostFn pfnGetGameDescription;                                      // 28
-  HostFn pfnPlayerCustomization;                                     // 29
-  HostFn pfnSpectatorConnect;                                        // 30
-  HostFn pfnSpectatorDisconnect;                                     // 31
-  HostFn pfnSpectatorThink;                                          // 32
-  HostFn pfnSys_Error;                                               // 33
-  HostFn pfnPM_Move;                                                 // 34
-  HostFn pfnPM_Init;                                                 // 35
-  HostFn pfnPM_FindTextureType;                                      // 36
-  HostFn pfnSetupVisibility;                                         // 37
-  HostFn pfnUpdateClientData;                                        // 38
-  HostFn pfnAddToFullPack;                                           // 39
-  HostFn pfnCreateBaseline;                                          // 40
-  HostFn pfnRegisterEncoders;                                        // 41
-  HostFn pfnGetWeaponData;                                           // 42
-  HostFn pfnCmdStart;                                                // 43
-  HostFn pfnCmdEnd;                                                  // 44
-  HostFn pfnConnectionlessPacket;                                    // 45
-  HostFn pfnGetHullBounds;                                           // 46
-  HostFn pfnCreateInstancedBaselines;                                // 47
-  HostFn pfnInconsistentFile;                                        // 48
-  HostFn pfnAllowLagCompensation;                                    // 49
+                          char reject[128]) = nullptr;                         // 15
+  void (*pfnClientDisconnect)(edict_t* ent) = nullptr;                         // 16
+  HostFn pfnClientKill = nullptr;                                              // 17
+  void (*pfnClientPutInServer)(edict_t* ent) = nullptr;                        // 18
+  void (*pfnClientCommand)(edict_t* ent) = nullptr;                            // 19
+  void (*pfnClientUserInfoChanged)(edict_t* ent, char* infobuffer) = nullptr;  // 20
+  HostFn pfnServerActivate = nullptr;                                          // 21
+  HostFn pfnServerDeactivate = nullptr;                                        // 22
+  HostFn pfnPlayerPreThink = nullptr;                                          // 23
+  HostFn pfnPlayerPostThink = nullptr;                                         // 24
+  void (*pfnStartFrame)(void) = nullptr;                                       // 25
+  HostFn pfnParmsNewLevel = nullptr;                                           // 26
+  HostFn pfnParmsChangeLevel = nullptr;                                        // 27
+  HostFn pfnGetGameDescription = nullptr;                                      // 28
+  HostFn pfnPlayerCustomization = nullptr;                                     // 29
+  HostFn pfnSpectatorConnect = nullptr;                                        // 30
+  HostFn pfnSpectatorDisconnect = nullptr;                                     // 31
+  HostFn pfnSpectatorThink = nullptr;                                          // 32
+  HostFn pfnSys_Error = nullptr;                                               // 33
+  HostFn pfnPM_Move = nullptr;                                                 // 34
+  HostFn pfnPM_Init = nullptr;                                                 // 35
+  HostFn pfnPM_FindTextureType = nullptr;                                      // 36
+  HostFn pfnSetupVisibility = nullptr;                                         // 37
+  HostFn pfnUpdateClientData = nullptr;                                        // 38
+  HostFn pfnAddToFullPack = nullptr;                                           // 39
+  HostFn pfnCreateBaseline = nullptr;                                          // 40
+  HostFn pfnRegisterEncoders = nullptr;                                        // 41
+  HostFn pfnGetWeaponData = nullptr;                                           // 42
+  HostFn pfnCmdStart = nullptr;                                                // 43
+  HostFn pfnCmdEnd = nullptr;                                                  // 44
+  HostFn pfnConnectionlessPacket = nullptr;                                    // 45
+  HostFn pfnGetHullBounds = nullptr;                                           // 46
+  HostFn pfnCreateInstancedBaselines = nullptr;                                // 47
+  HostFn pfnInconsistentFile = nullptr;                                        // 48
+  HostFn pfnAllowLagCompensation = nullptr;                                    // 49
 };
 
 struct NEW_DLL_FUNCTIONS {
@@ -275,15 +276,16 @@ typedef int (*GETENTITYAPI2_FN)(DLL_FUNCTIONS* table, int* version);
 typedef int (*GETNEWDLLFUNCTIONS_FN)(NEW_DLL_FUNCTIONS* table, int* version);
 typedef int (*GET_ENGINE_FUNCTIONS_FN)(enginefuncs_t* table, int* version);
 
+// The table getters a plugin hands the manager; null unless set.
 struct META_FUNCTIONS {
-  GETENTITYAPI_FN pfnGetEntityAPI;
-  GETENTITYAPI_FN pfnGetEntityAPI_Post;
-  GETENTITYAPI2_FN pfnGetEntityAPI2;
-  GETENTITYAPI2_FN pfnGetEntityAPI2_Post;
-  GETNEWDLLFUNCTIONS_FN pfnGetNewDLLFunctions;
-  GETNEWDLLFUNCTIONS_FN pfnGetNewDLLFunctions_Post;
-  GET_ENGINE_FUNCTIONS_FN pfnGetEngineFunctions;
-  GET_ENGINE_FUNCTIONS_FN pfnGetEngineFunctions_Post;
+  GETENTITYAPI_FN pfnGetEntityAPI = nullptr;
+  GETENTITYAPI_FN pfnGetEntityAPI_Post = nullptr;
+  GETENTITYAPI2_FN pfnGetEntityAPI2 = nullptr;
+  GETENTITYAPI2_FN pfnGetEntityAPI2_Post = nullptr;
+  GETNEWDLLFUNCTIONS_FN pfnGetNewDLLFunctions = nullptr;
+  GETNEWDLLFUNCTIONS_FN pfnGetNewDLLFunctions_Post = nullptr;
+  GET_ENGINE_FUNCTIONS_FN pfnGetEngineFunctions = nullptr;
+  GET_ENGINE_FUNCTIONS_FN pfnGetEngineFunctions_Post = nullptr;
 };
 
 struct gamedll_funcs_t {
