@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "balance_watch.h"
+#include "command_table.h"
 #include "roster_story.h"
 
 namespace {
@@ -12,25 +14,18 @@ namespace {
 using roster_story::kOperatorId;
 using roster_story::Strings;
 
-constexpr const char* kHelp =
-    "\"Kelvane\" (kel) commands\n"
-    "\n"
-    "To use: enter command at console or say /command\n"
-    "* = admin only command\n"
-    "\n"
-    "stv - shows team values based on stats\n"
-    "showlast or sl - show last player to join each team\n"
-    "* kel - moves next player to die to even teams\n"
-    "* movelast or ml - moves last player on the unbalanced team\n"
-    "* rrr - randoms everyone in the readyroom\n"
-    "* eventeams - assigns even teams based on stats\n"
-    "* kel_status - shows balance state\n"
-    "* kel_cancel - stops kel\n"
-    "* kel_reload - rereads values file\n";
-
 constexpr const char* kNotLoaded = "Sorry, player values not loaded\n";
 constexpr const char* kStvWarning = "kel warning: player values file not loaded\n";
 constexpr const char* kEvenTeamsWarning = "kel warning: player_values.txt file not loaded\n";
+
+// A text as the console shows it: a line for each line end, without it.
+Strings LinesOf(const std::string& text) {
+  Strings lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
 
 class Dispatch : public roster_story::Story {
  protected:
@@ -86,12 +81,12 @@ TEST_F(Dispatch, OrdinaryPlayersAdminWordsGoToTheGameUnanswered) {
 
 TEST_F(Dispatch, OperatorsAdminWordsAreHandledAndHidden) {
   EXPECT_EQ(server.Say(op, "/kel"), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
   EXPECT_EQ(PlayerChat(player), Strings{});
 
   server.ClearObservations();
   EXPECT_EQ(server.ClientCommand(op, {"MoveLast"}), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
 
   server.ClearObservations();
   EXPECT_EQ(server.SayTeam(op, "/RRR"), MRES_SUPERCEDE);
@@ -103,7 +98,7 @@ TEST_F(Dispatch, ServerConsolePassesEveryGate) {
   for (const char* word : {"kel", "movelast", "ml"}) {
     server.ClearObservations();
     EXPECT_EQ(Console(word), MRES_SUPERCEDE) << word;
-    EXPECT_EQ(server.ConsoleLines(), Strings{"Teams are balanced!"}) << word;
+    EXPECT_EQ(server.ConsoleLines(), Strings{kTeamsBalanced}) << word;
     EXPECT_EQ(HudTexts(op), Strings{}) << word;
   }
   server.ClearObservations();
@@ -157,27 +152,17 @@ TEST_F(Dispatch, OrdinaryChatReachesEveryoneUntouched) {
 
 TEST_F(Dispatch, HelpOnAPlayersScreenAndOnTheConsoleByteForByte) {
   EXPECT_EQ(server.Say(player, "/kel_help"), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(player), Strings{kHelp});
+  EXPECT_EQ(HudTexts(player), Strings{HelpText()});
   EXPECT_EQ(server.Client(player).hud.front().channel, 2);  // the info style
   EXPECT_EQ(PlayerChat(op), Strings{});
 
   server.ClearObservations();
   EXPECT_EQ(server.ClientCommand(player, {"KEL_HELP"}), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(player), Strings{kHelp});
+  EXPECT_EQ(HudTexts(player), Strings{HelpText()});
 
   server.ClearObservations();
   EXPECT_EQ(Console("kel_help"), MRES_SUPERCEDE);
-  EXPECT_EQ(
-      server.ConsoleLines(),
-      (Strings{"\"Kelvane\" (kel) commands", "", "To use: enter command at console or say /command",
-               "* = admin only command", "", "stv - shows team values based on stats",
-               "showlast or sl - show last player to join each team",
-               "* kel - moves next player to die to even teams",
-               "* movelast or ml - moves last player on the unbalanced team",
-               "* rrr - randoms everyone in the readyroom",
-               "* eventeams - assigns even teams based on stats",
-               "* kel_status - shows balance state", "* kel_cancel - stops kel",
-               "* kel_reload - rereads values file"}));
+  EXPECT_EQ(server.ConsoleLines(), LinesOf(HelpText()));
   EXPECT_EQ(HudTexts(player), Strings{});
 }
 
