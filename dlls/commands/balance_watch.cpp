@@ -233,7 +233,7 @@ void BalanceWatch::ArmDeathMove(const CommandCaller& caller) {
       NoticeAll("Teams unbalanced - next Alien to die goes to the ReadyRoom\n", kChatArea);
       break;
     case Balance::Even:
-      ReplyAlert(caller, "Teams are balanced!");
+      ReplyAlert(caller, kTeamsBalanced);
       SetFlag(kArmed, false);
       break;
   }

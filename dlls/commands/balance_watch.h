@@ -17,6 +17,9 @@
 
 // Which side has too many players, by the balance rule.
 enum class Balance : int8_t { Even, MarinesAhead, AliensAhead };
+
+// The answer to `kel` and `movelast` while the teams are even.
+inline constexpr char kTeamsBalanced[] = "Teams are balanced!";
 // The team counted with one extra player (kel_handicapteam).
 enum class Handicap : int8_t { None, Marines, Aliens };
 
@@ -89,7 +92,7 @@ class BalanceWatch {
     }
   }
   // The `kel` command: refreshes, arms the move, records who is alive, and
-  // answers the caller ("Teams are balanced!" disarms again) and, when
+  // answers the caller (kTeamsBalanced disarms again) and, when
   // uneven, announces the move to every player.
   void ArmDeathMove(const CommandCaller& caller);
   // The `kel_cancel` command: turns an armed death-time move off, whether

@@ -72,7 +72,7 @@ void MoveLastJoiner(const CommandCaller& caller) {
   RefreshBalance();
   const Balance balance = TheBalanceWatch().State();
   if (balance == Balance::Even) {
-    ReplyAlert(caller, "Teams are balanced!");
+    ReplyAlert(caller, kTeamsBalanced);
     return;
   }
   MoveLastOf(caller, TeamAhead(balance));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "balance_story.h"
+#include "balance_watch.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ struct RuleCase {
   int marines, aliens;
   const char* reply;
 };
-constexpr const char* kEven = "Teams are balanced!";
+constexpr const char* kEven = kTeamsBalanced;
 constexpr const char* kMarinesAhead = "Marine team is unbalanced";
 constexpr const char* kAliensAhead = "Alien team is unbalanced";
 
@@ -185,7 +186,7 @@ TEST_F(BalanceStory, KelWithEvenTeamsArmsNothing) {
   JoinMany("Alien", 2, 4);
   server.ClearObservations();
   EXPECT_EQ(server.Say(op, "/kel"), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
   EXPECT_EQ(CountEvents(kelsim::Event::Kind::Chat), 0);
 
   server.Kill(marines[0]);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "balance_story.h"
+#include "balance_watch.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ TEST_F(ManualMovesStory, MoveLastWithEvenTeamsMovesNobody) {
   JoinMany("Alien", 2, 3);
   server.ClearObservations();
   EXPECT_EQ(server.Say(op, "/ml"), MRES_SUPERCEDE);
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
   EXPECT_EQ(CountEvents(kelsim::Event::Kind::ClientCommand), 0);
   EXPECT_EQ(CountEvents(kelsim::Event::Kind::Chat), 0);
 }
@@ -90,7 +91,7 @@ TEST_F(ManualMovesStory, MoveLastSendsTheLastMarineAndPassesOverOneWhoLeft) {
 
   server.Frame();  // the game moves him: 4/3
   server.Say(op, "/movelast");
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
 }
 
 TEST_F(ManualMovesStory, MoveLastSendsTheLastAlienFromTheConsole) {
@@ -117,7 +118,7 @@ TEST_F(ManualMovesStory, MoveLastTypedThriceInOneFrameMovesOnlyWhomTheCountNeeds
   server.ClearObservations();
   for (int i = 0; i < 3; ++i) server.Say(op, "/ml");
   EXPECT_EQ(ChatTexts(aliens[0]), (Strings{MovedNotice("Marine7"), MovedNotice("Marine6")}));
-  EXPECT_EQ(HudTexts(op), Strings{"Teams are balanced!"});
+  EXPECT_EQ(HudTexts(op), Strings{kTeamsBalanced});
   EXPECT_EQ(ClientCommands(marines[6]), Strings{"readyroom\n"});
   EXPECT_EQ(ClientCommands(marines[5]), Strings{"readyroom\n"});
   EXPECT_EQ(CountEvents(kelsim::Event::Kind::ClientCommand), 2);

@@ -2,6 +2,7 @@
 // simulated server with the real plugin loaded.
 #include <string>
 
+#include "balance_watch.h"
 #include "roster_story.h"
 
 namespace {
@@ -209,7 +210,7 @@ TEST_F(Messages, OperatorsAreRecognisedByWholeIdOnly) {
     const std::string why = std::string("list \"") + c.serverOps + "\", id \"" + c.id + '"';
     if (c.isOperator) {
       EXPECT_EQ(result, MRES_SUPERCEDE) << why;
-      EXPECT_EQ(HudTexts(player), Strings{"Teams are balanced!"}) << why;
+      EXPECT_EQ(HudTexts(player), Strings{kTeamsBalanced}) << why;
       EXPECT_EQ(PlayerChat(player), Strings{}) << why;
     } else {
       EXPECT_EQ(result, MRES_IGNORED) << why;

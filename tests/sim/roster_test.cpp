@@ -3,6 +3,7 @@
 // showlast on the server console.
 #include <string>
 
+#include "balance_watch.h"
 #include "roster_story.h"
 
 namespace {
@@ -119,7 +120,7 @@ TEST_F(Roster, TeamOutsideMinusTwoToTwoIsNoTeam) {
   Join("Alien", 2);
   server.ClearObservations();
   EXPECT_TRUE(server.ServerCommand({"kel"}));
-  EXPECT_EQ(server.ConsoleLines(), Strings{"Teams are balanced!"});
+  EXPECT_EQ(server.ConsoleLines(), Strings{kTeamsBalanced});
   server.SetTeam(odd, 1);
   server.ClearObservations();
   EXPECT_TRUE(server.ServerCommand({"kel"}));
@@ -167,7 +168,7 @@ TEST_F(WideServer, SlotsAboveThirtyTwoAreNotRecordedButLiveQueriesReachThem) {
   Join("Marine39", 1, 39);  // two marines (slots 38, 39) against one alien
   server.ClearObservations();
   EXPECT_TRUE(server.ServerCommand({"kel"}));
-  EXPECT_EQ(server.ConsoleLines(), Strings{"Teams are balanced!"});
+  EXPECT_EQ(server.ConsoleLines(), Strings{kTeamsBalanced});
   server.SetTeamSilently(alien, 0);
   server.ClearObservations();
   EXPECT_TRUE(server.ServerCommand({"kel"}));
