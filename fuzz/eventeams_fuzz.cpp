@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       assigner.SearchCalls() <= std::max(EvenTeamsAssigner::kStepLimit + 1, entries / 2 + 1),
       "search steps " + std::to_string(assigner.SearchCalls()));
   for (const auto* list : {&teamOne, &teamTwo}) {
-    KEL_FUZZ_CHECK(std::find(list->begin(), list->end(), FillerName) == list->end(),
+    KEL_FUZZ_CHECK(std::find(list->begin(), list->end(), kFillerName) == list->end(),
                    "filler in a name list");
   }
 

@@ -109,7 +109,7 @@ void EvenTeamsAssigner::SplitTeams(std::vector<std::string>& teamOneNames,
   // Team one is the best candidate (the current marines and the entries
   // taken), or nobody at all when there is none.
   for (const RatedPlayer* entry : best.teamOne) teamOne_.push_back(*entry);
-  if (!RemoveFirstNamed(teamOne_, FillerName)) RemoveFirstNamed(best.pool, FillerName);
+  if (!RemoveFirstNamed(teamOne_, kFillerName)) RemoveFirstNamed(best.pool, kFillerName);
   for (const RatedPlayer* entry : best.pool) teamTwo_.push_back(*entry);
 
   teamOneNames.clear();

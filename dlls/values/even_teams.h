@@ -19,7 +19,7 @@
 // The entry that stands in for a missing player when the number of entries
 // is odd: value 0, team -1.  It is placed like any other entry and left out
 // of both name lists.
-inline constexpr char FillerName[] = "{24114F62-940A-4c20-A325-BB923197C0CE}";
+inline constexpr char kFillerName[] = "{24114F62-940A-4c20-A325-BB923197C0CE}";
 
 // One state of the search.  The entries are the run's own (the gathered
 // players and the filler), referred to, not copied.  The search works on one
@@ -91,5 +91,5 @@ class EvenTeamsAssigner {
   // Run parameters, written before the search and read by every step.
   int64_t halfValue_ = 0;
   int64_t tolerance_ = 0;
-  RatedPlayer filler_{FillerName, 0, kNoTeam};
+  RatedPlayer filler_{kFillerName, 0, kNoTeam};
 };

@@ -5,6 +5,8 @@
 // this process shares with the plugin.  A map start that loads the values
 // file reseeds it from the clock, so every story seeds it after that, and
 // works out the shuffle the same way the plugin does to know the result.
+#include "even_teams.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,13 +16,9 @@
 
 namespace {
 
-using kelsim_test::kAliens;
-using kelsim_test::kMarines;
-using kelsim_test::kReadyRoom;
 using Strings = std::vector<std::string>;
 
 constexpr const char* kAnnouncement = "New teams assigned.  Say /stv for more info\n";
-constexpr const char* kFillerName = "{24114F62-940A-4c20-A325-BB923197C0CE}";
 
 class EvenTeams : public kelsim_test::SimFixture {
  protected:

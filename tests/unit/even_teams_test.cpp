@@ -270,7 +270,7 @@ struct Reference {
     }
     if (entryCount % 2 == 1) {
       ++entryCount;
-      pool.push_back({FillerName, 0, -1});
+      pool.push_back({kFillerName, 0, -1});
     }
     halfValue = total / 2;
     tolerance = static_cast<int64_t>(static_cast<double>(total) * 0.01);
@@ -286,13 +286,13 @@ struct Reference {
     teamOne = best.teamOne;
     bool removed = false;
     for (std::size_t j = 0; j < teamOne.size() && !removed; ++j) {
-      if (teamOne[j].name == FillerName) {
+      if (teamOne[j].name == kFillerName) {
         teamOne.erase(teamOne.begin() + static_cast<std::ptrdiff_t>(j));
         removed = true;
       }
     }
     for (std::size_t j = 0; j < best.pool.size() && !removed; ++j) {
-      if (best.pool[j].name == FillerName) {
+      if (best.pool[j].name == kFillerName) {
         best.pool.erase(best.pool.begin() + static_cast<std::ptrdiff_t>(j));
         removed = true;
       }
