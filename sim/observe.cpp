@@ -5,13 +5,41 @@
 #include "sim_state.h"
 
 namespace kelsim {
-namespace detail {
 
 namespace {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// One line per text line; later lines are indented under the first.  A final
+// line end is dropped (most texts carry one); other line ends and control
+// bytes are made visible.
+std::string Block(const std::string& head, const std::string& text) {
+  std::string body = text;
+  if (!body.empty() && body.back() == '\n') body.pop_back();
+  std::string out = head;
+  const std::string indent(head.size(), ' ');
+  for (char c : body) {
+    if (c == '\n') {
+      out += "\n" + indent;
+    } else if (static_cast<unsigned char>(c) < ' ') {
+      char escaped[8];
+      (void)std::snprintf(escaped, sizeof(escaped), "\\x%02x", static_cast<unsigned char>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Who(const Event& event) {
+  if (!event.who.empty()) return event.who;
+  return "slot " + std::to_string(event.slot);
+}
+
 }  // namespace
+
+namespace detail {
 
 void TakeLines(std::string& pending, std::vector<std::string>& lines) {
   std::size_t start = 0;
@@ -101,37 +129,6 @@ std::string SimState::NameOf(int slot) const {
 }
 
 }  // namespace detail
-
-namespace {
-
-// One line per text line; later lines are indented under the first.  A final
-// line end is dropped (most texts carry one); other line ends and control
-// bytes are made visible.
-std::string Block(const std::string& head, const std::string& text) {
-  std::string body = text;
-  if (!body.empty() && body.back() == '\n') body.pop_back();
-  std::string out = head;
-  const std::string indent(head.size(), ' ');
-  for (char c : body) {
-    if (c == '\n') {
-      out += "\n" + indent;
-    } else if (static_cast<unsigned char>(c) < ' ') {
-      char escaped[8];
-      (void)std::snprintf(escaped, sizeof(escaped), "\\x%02x", static_cast<unsigned char>(c));
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string Who(const Event& event) {
-  if (!event.who.empty()) return event.who;
-  return "slot " + std::to_string(event.slot);
-}
-
-}  // namespace
 
 std::string Describe(const Event& event) {
   switch (event.kind) {

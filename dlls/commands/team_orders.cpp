@@ -11,6 +11,12 @@ TeamOrders g_orders;
 
 bool IsRecordedSlot(int slot) { return slot >= 1 && slot <= kMaxRosterSlot; }
 
+void Record(edict_t* player, TeamOrder order, bool byPlugin) {
+  g_orders.Sent(HostApi::IndexOfEdict(player), order, PlayerTeam(player), HostApi::Time(),
+                byPlugin);
+  TheBalanceWatch().WatchTeamOrders();
+}
+
 }  // namespace
 
 const char* TeamOrderCommand(TeamOrder order) {
@@ -125,16 +131,6 @@ bool TeamOrders::DropExpired(TeamId (*teamOf)(int slot), float now) {
 TeamOrders& TheTeamOrders() { return g_orders; }
 
 TeamId TeamAtSlot(int slot) { return PlayerTeam(PlayerAtSlot(slot)); }
-
-namespace {
-
-void Record(edict_t* player, TeamOrder order, bool byPlugin) {
-  g_orders.Sent(HostApi::IndexOfEdict(player), order, PlayerTeam(player), HostApi::Time(),
-                byPlugin);
-  TheBalanceWatch().WatchTeamOrders();
-}
-
-}  // namespace
 
 void SendTeamOrder(edict_t* player, TeamOrder order) {
   HostApi::SendClientCommand(player, TeamOrderCommand(order));

@@ -19,6 +19,11 @@ constexpr int kTeTextMessage = 29;
 constexpr float kFadeIn = 0.1f;
 constexpr float kAlertHold = 5.0f;
 
+// WriteString stops at the first NUL, so the cut works on the C string.
+std::string_view ShownText(const std::string& text) {
+  return CutToBytes(std::string_view(text.c_str()), kHudTextMaxChars);
+}
+
 }  // namespace
 
 const HudTextParams kHudAlertStyle = {
@@ -74,15 +79,6 @@ int HudDuration(float value) {
   if (scaled > 65535.0) return 65535;
   return static_cast<int>(scaled);
 }
-
-namespace {
-
-// WriteString stops at the first NUL, so the cut works on the C string.
-std::string_view ShownText(const std::string& text) {
-  return CutToBytes(std::string_view(text.c_str()), kHudTextMaxChars);
-}
-
-}  // namespace
 
 std::size_t HudTextWireBytes(const HudTextParams& params, const std::string& text) {
   // The message type, the temp entity type, the channel, x and y, the
