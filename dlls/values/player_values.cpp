@@ -92,12 +92,6 @@ using FileStatus = struct stat;
 bool StatusOf(int fd, FileStatus& status) { return fstat(fd, &status) == 0; }
 #endif
 
-// Opens `path` for reading if it is a regular file, and gives a hint of the
-// key storage its records need: its size, capped.  Everything else fails as
-// if missing: a directory (what an empty kel_playervaluesfile names) would
-// only fail later on its first read, and a pipe or a device (/dev/zero, a
-// FIFO) could block or never end.  Binary mode: the store handles CR LF
-// itself, and the Windows text mode would also stop at the first Ctrl-Z.
 // The log's words for a load that failed.
 const char* FailureReason(ValuesLoad outcome) {
   switch (outcome) {
@@ -128,6 +122,12 @@ bool NamesAFolder(const std::string& path) {
 #endif
 }
 
+// Opens `path` for reading if it is a regular file, and gives a hint of the
+// key storage its records need: its size, capped.  Everything else fails as
+// if missing: a directory (what an empty kel_playervaluesfile names) would
+// only fail later on its first read, and a pipe or a device (/dev/zero, a
+// FIFO) could block or never end.  Binary mode: the store handles CR LF
+// itself, and the Windows text mode would also stop at the first Ctrl-Z.
 std::FILE* OpenRegularFile(const std::string& path, std::size_t& sizeHint, ValuesLoad& failure) {
 #ifdef _WIN32
   std::FILE* file = std::fopen(path.c_str(), "rb");
