@@ -30,19 +30,19 @@ bool Anywhere(TeamId /*team*/) { return true; }
 // A player sent the join command of a team he is not on is placed there;
 // one re-sent his own team's command stays where he is, so no line says he
 // was moved.
-void LogPlacement(edict_t* player, TeamOrder join) {
-  const bool marines = join == TeamOrder::JoinMarines;
-  if (PlayerTeam(player) == (marines ? kMarines : kAliens)) return;
-  LogPlayerAction(player, "kel_eventeams", "team", marines ? "1" : "2");
+void LogPlacement(edict_t* player, TeamId team) {
+  if (PlayerTeam(player) == team) return;
+  LogPlayerAction(player, "kel_eventeams", "team", team == kMarines ? "1" : "2");
 }
 // ---------------------------------------------------------------------------
 
-// "jointeamone\n" or "jointeamtwo\n", recorded as the plugin's own order.
-void SendJoinCommand(const std::string& name, TeamOrder join) {
+// The join command of `team` (kMarines or kAliens), recorded as the
+// plugin's own order.
+void SendJoinCommand(const std::string& name, TeamId team) {
   edict_t* player = FindPlayerByName(name);
   if (!player) return;  // left or renamed since
-  SendTeamOrder(player, join);
-  LogPlacement(player, join);  // the game moves him later: his team is still the old one
+  SendTeamOrder(player, team == kMarines ? TeamOrder::JoinMarines : TeamOrder::JoinAliens);
+  LogPlacement(player, team);  // the game moves him later: his team is still the old one
 }
 
 // True while the player values are loaded; otherwise the command's warning
@@ -98,8 +98,8 @@ void AssignEvenTeams(const CommandCaller& /*caller*/) {
   }
 
   for (std::size_t k = 0; k < teamOne.size() || k < teamTwo.size(); ++k) {
-    if (k < teamOne.size()) SendJoinCommand(teamOne[k], TeamOrder::JoinMarines);
-    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], TeamOrder::JoinAliens);
+    if (k < teamOne.size()) SendJoinCommand(teamOne[k], kMarines);
+    if (k < teamTwo.size()) SendJoinCommand(teamTwo[k], kAliens);
   }
   NoticeAll("New teams assigned.  Say /stv for more info\n", kChatArea);
 }
