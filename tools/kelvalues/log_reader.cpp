@@ -20,9 +20,8 @@
 #include "rating.h"
 
 namespace kelvalues {
-namespace {
 
-void Count(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& counts) {
+void CountLine(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& counts) {
   if (kind != LineKind::Blank) ++counts.lines;
   switch (kind) {
     case LineKind::Kill:
@@ -67,10 +66,12 @@ void Count(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& cou
   }
 }
 
+namespace {
+
 void TallyMarkedLine(std::string_view line, const Marks& marks, KillTally& tally, LogCounts& counts,
                      FrameMemo* memo) {
   KillLine kill;
-  Count(ReadMarkedLine(line, marks, kill, memo), kill, tally, counts);
+  CountLine(ReadMarkedLine(line, marks, kill, memo), kill, tally, counts);
 }
 
 bool IsLogName(const std::filesystem::path& path) {
@@ -86,7 +87,7 @@ bool IsLogName(const std::filesystem::path& path) {
 
 void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
   KillLine kill;
-  Count(ReadLogLine(line, kill, memo), kill, tally, counts);
+  CountLine(ReadLogLine(line, kill, memo), kill, tally, counts);
 }
 
 namespace {

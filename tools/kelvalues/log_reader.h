@@ -118,4 +118,8 @@ bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, s
 void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts,
                FrameMemo* memo = nullptr);
 
+// Counts a line read as `kind` (`kill` its parts) into `tally` and `counts`:
+// TallyLine after the reading.
+void CountLine(LineKind kind, const KillLine& kill, KillTally& tally, LogCounts& counts);
+
 }  // namespace kelvalues
