@@ -8,8 +8,8 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <vector>
 
 #include "digits.h"
 #include "log_line.h"
@@ -298,11 +298,15 @@ LineKind ReadMarkedLine(std::string_view line, const Marks& marks, KillLine& kil
 }
 
 bool ReadLogLineQuickly(std::string_view line, KillLine& kill, LineKind& kind, FrameMemo* memo) {
+  // A longer line's event (even without its CR) is too long to be read the
+  // quick way, which then looks at its frame alone and needs no marks.
+  constexpr std::size_t kMarkedLineBytes = kFrameBytes + UINT8_MAX + 1;
+  Marks marks;
+  if (line.size() > kMarkedLineBytes) return ReadMarkedLineQuickly(line, marks, kill, kind, memo);
   // The marks are found as in a file: in a copy with room for the whole
   // blocks loaded, the parts of `kill` then pointed back into `line`.
-  std::vector<char> padded(line.size() + kBlock);
+  std::array<char, kMarkedLineBytes + kBlock> padded{};
   std::copy(line.begin(), line.end(), padded.begin());
-  Marks marks;
   FindLine(padded.data(), padded.data() + line.size(), marks);
   if (!ReadMarkedLineQuickly(std::string_view(padded.data(), line.size()), marks, kill, kind,
                              memo)) {
