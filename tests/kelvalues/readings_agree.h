@@ -12,12 +12,12 @@ namespace kelvalues {
 // What the quick reading of `line` finds otherwise than the careful one:
 // empty when the two agree (the same kind and, for a kill, the same ids,
 // teams and time) or the quick one declines.  `quick` says whether it read
-// the line.
-inline std::string Disagreement(std::string_view line, bool& quick) {
-  KillLine careful;
+// the line; `careful` and `carefulKind` are the careful reading.
+inline std::string Disagreement(std::string_view line, bool& quick, KillLine& careful,
+                                LineKind& carefulKind) {
   KillLine fast;
   LineKind fastKind = LineKind::Malformed;
-  const LineKind carefulKind = ReadLogLineCarefully(line, careful);
+  carefulKind = ReadLogLineCarefully(line, careful);
   quick = ReadLogLineQuickly(line, fast, fastKind);
   if (!quick) return {};
   if (fastKind != carefulKind) {
@@ -33,6 +33,12 @@ inline std::string Disagreement(std::string_view line, bool& quick) {
     return "the teams differ";
   }
   return {};
+}
+
+inline std::string Disagreement(std::string_view line, bool& quick) {
+  KillLine careful;
+  LineKind carefulKind = LineKind::Malformed;
+  return Disagreement(line, quick, careful, carefulKind);
 }
 
 }  // namespace kelvalues
