@@ -81,8 +81,9 @@ const std::string& FileOf(const uint8_t* data, size_t size) {
 
 // The bytes as a file, read as from-logs reads one: a piece of
 // `pieceBytes` at a time, each line's end found together with its marks.
-kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size, std::size_t pieceBytes) {
-  kelvalues::KillTally tally;
+// What a kill comes to does not depend on the kills `tally` holds.
+kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size, std::size_t pieceBytes,
+                                kelvalues::KillTally& tally) {
   kelvalues::LogCounts counts;
   std::string error;
   (void)kelvalues::ReadLogFile(FileOf(data, size), tally, counts, error, pieceBytes);
@@ -133,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool compressed = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
   if (compressed) return 0;  // a broken stream may end at another place in other pieces
   const std::size_t piece = PieceBytes(data, size, longest);
-  KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size, piece)) == Kinds(asFile),
+  KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size, piece, tally)) == Kinds(asFile),
                  "the file counts otherwise than its lines alone, in pieces of " +
                      std::to_string(piece) + " bytes");
   return 0;
