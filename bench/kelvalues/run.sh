@@ -26,7 +26,7 @@ sizes=${*:-100 1000}
 cmake --preset bench >/dev/null
 cmake --build build/bench -j2 --target kelvalues kelvalues_synthetic_logs
 kelvalues=build/bench/tools/kelvalues/kelvalues
-synthetic_logs=build/bench/bench/kelvalues/kelvalues_synthetic_logs
+synthetic_logs=build/bench/tests/kelvalues/kelvalues_synthetic_logs
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
