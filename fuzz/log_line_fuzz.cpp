@@ -120,7 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto* bytes = reinterpret_cast<const char*>(data);
   std::size_t longest = 0;
   for (std::size_t start = 0; start <= size;) {
-    const auto* lf = static_cast<const char*>(std::memchr(bytes + start, '\n', size - start));
+    const auto* lf = start < size
+                         ? static_cast<const char*>(std::memchr(bytes + start, '\n', size - start))
+                         : nullptr;
     const std::size_t end = lf ? static_cast<std::size_t>(lf - bytes) : size;
     const bool overlong = end - start > kelvalues::kMaxLineBytes;
     CheckLine(std::vector<char>(bytes + start, bytes + end), memo, tally,
