@@ -10,6 +10,7 @@
 #include "hud_text.h"
 #include "player_values.h"
 #include "server_output.h"
+#include "slot_values.h"
 #include "standard_log.h"
 #include "team_orders.h"
 
@@ -56,9 +57,9 @@ JoinCase ReadJoinCase(edict_t* player, JoinLimit limit, TeamId asked, TeamId fro
   join.asked = asked;
   join.from = from;
   join.handicap = TheBalanceWatch().HandicapTeam();
-  PlayerValues& values = PlayerValues::Instance();
-  join.valuesLoaded = limit == JoinLimit::Strength && values.IsLoaded();
-  HostApi::ForEachClientSlot([&](int /*slot*/, edict_t* entity) {
+  join.valuesLoaded = limit == JoinLimit::Strength && PlayerValues::Instance().IsLoaded();
+  SlotValues& values = TheSlotValues();
+  HostApi::ForEachClientSlot([&](int slot, edict_t* entity) {
     if (entity == player) return;
     entvars_t* vars = HostApi::PlayerVars(entity);
     if (!vars) return;
@@ -67,12 +68,11 @@ JoinCase ReadJoinCase(edict_t* player, JoinLimit limit, TeamId asked, TeamId fro
     (team == kMarines ? join.marines : join.aliens) += 1;
     // As stv: a player without a name is in no report.
     if (!join.valuesLoaded || HostApi::NetName(vars)[0] == '\0') return;
-    (team == kMarines ? join.marineSum : join.alienSum) +=
-        values.ValueOf(HostApi::PlayerAuthId(entity));
+    (team == kMarines ? join.marineSum : join.alienSum) += values.ValueOf(slot, entity);
   });
-  TheTeamOrders().CountInForce(join.marines, join.aliens, TeamAtSlot, HostApi::Time(),
-                               HostApi::IndexOfEdict(player));
-  if (join.valuesLoaded) join.value = values.ValueOf(HostApi::PlayerAuthId(player));
+  const int slot = HostApi::IndexOfEdict(player);
+  TheTeamOrders().CountInForce(join.marines, join.aliens, TeamAtSlot, HostApi::Time(), slot);
+  if (join.valuesLoaded) join.value = values.ValueOf(slot, player);
   return join;
 }
 

@@ -9,6 +9,7 @@
 #include "plugin_shell.h"
 #include "roster.h"
 #include "server_output.h"
+#include "slot_values.h"
 
 namespace {
 
@@ -25,7 +26,10 @@ int Spawn(edict_t* entity) noexcept {
 }
 
 void ClientDisconnect(edict_t* entity) noexcept {
-  AtHook([entity] { RefreshBalanceOnDisconnect(entity); });  // he still counts until he is gone
+  AtHook([entity] {
+    RefreshBalanceOnDisconnect(entity);  // he still counts until he is gone
+    TheSlotValues().Forget(HostApi::IndexOfEdict(entity));
+  });
 }
 
 void ClientCommand(edict_t* entity) noexcept {

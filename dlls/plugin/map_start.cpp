@@ -10,6 +10,7 @@
 #include "roster.h"
 #include "server_output.h"
 #include "skill_commands.h"
+#include "slot_values.h"
 #include "team_orders.h"
 
 void MapStart() {
@@ -23,6 +24,7 @@ void MapStart() {
   TellNumberCvarsThatDoNotRead();
   JoinLimitMapStart();
   ResetConsoleCopies();
+  TheSlotValues().ForgetAll();  // kept for the connections of the map before
   // The operator learns at every map start whether his file loaded.
   (void)LoadPlayerValues();
 }

@@ -281,13 +281,19 @@ ValuesLoad PlayerValues::Reload(const std::string& path) {
 bool PlayerValues::IsLoaded() const { return loaded_; }
 
 int32_t PlayerValues::ValueOf(const std::string& key) {
+  bool kept = false;
+  return ValueOf(key, kept);
+}
+
+int32_t PlayerValues::ValueOf(const std::string& key, bool& kept) {
+  kept = true;
   if (!slots_.empty()) {
     const Slot& slot = Find(key, HashKey(key));
     if (slot.key != kNoKey) return slot.value;
   }
   const int32_t value = DefaultValue(average_, HostApi::Random() % 10);
   // Out of memory, the default is given unkept rather than fail the command.
-  (void)Set(key, value);
+  kept = Set(key, value);
   return value;
 }
 
@@ -301,6 +307,7 @@ void PlayerValues::Clear() {
   keys_.Release();
   count_ = 0;
   average_ = 0;
+  ++generation_;
 }
 
 std::string_view PlayerValues::KeyAt(uint32_t offset) const {

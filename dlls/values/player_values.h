@@ -112,6 +112,14 @@ class PlayerValues {
   // throws: if memory for the new entry runs out, the default is given
   // without being kept.
   int32_t ValueOf(const std::string& key);
+  // ValueOf, also saying whether the store keeps the value it gave: false
+  // only when memory for a new entry ran out, so that a later ask draws
+  // again.
+  int32_t ValueOf(const std::string& key, bool& kept);
+  // A number that changes whenever the table is emptied (every load that
+  // reads a file), so that a copy of a value given out can tell it may be
+  // out of date.  A load whose file does not open changes nothing, nor it.
+  uint32_t Generation() const { return generation_; }
 
   // Observers for tests, benchmarks and diagnostics.
   int32_t Average() const { return average_; }
@@ -149,6 +157,7 @@ class PlayerValues {
   bool ReadRecords(std::FILE* file, std::size_t fileSize, int64_t& sum);
 
   bool loaded_ = false;
+  uint32_t generation_ = 0;
   int32_t average_ = 0;
   std::size_t count_ = 0;
   CheckedBuffer<Slot> slots_;  // size 0 or a power of two

@@ -36,6 +36,7 @@ class JoinLimitStory : public BalanceStory {
 
 constexpr const char* kMarinesTooMany = "Marines have too many players - join the Aliens";
 constexpr const char* kMarinesStronger = "Marines are stronger - join the Aliens";
+constexpr const char* kAliensStronger = "Aliens are stronger - join the Marines";
 
 TEST_F(JoinLimitStory, AJoinThatPutsATeamTwoAheadIsRefusedUntilAPlayerLeaves) {
   FourMarinesThreeAliensAndALateComer("1");
@@ -126,6 +127,44 @@ TEST_F(JoinLimitStory, TheStrongerSideIsRefusedWhenTheOtherWouldBeCloser) {
   EXPECT_EQ(server.ClientCommand(late, {"jointeamtwo"}), MRES_IGNORED);
   server.SetCvar("kel_limitjoin", "1");
   EXPECT_EQ(server.ClientCommand(late, {"jointeamone"}), MRES_IGNORED) << "count only";
+}
+
+// The sums are of the values stv would show now: a pending id that the
+// platform validates (no hook tells of it), a slot a new connection takes
+// over, and a file reloaded mid-map each change them at once.
+TEST_F(JoinLimitStory, TheStrengthRuleSumsEachPlayersValueAsItIsNow) {
+  const std::string known =
+      "STEAM_0:1:1,1000\nSTEAM_0:1:2,1000\nSTEAM_0:1:3,1000\nSTEAM_0:1:4,1000\n";
+  StartMapWithValues(known + "STEAM_0:0:5,200\nSTEAM_0:0:6,5000\n");  // average 1533
+  Join("Marine", 1);
+  JoinMany("Alien", 2, 2);  // 2000
+  late = Join("Late", 0);
+  const int pending = server.Connect("Pending", "STEAM_ID_PENDING");
+  server.SetTeam(pending, 1);  // a drawn default of 1395..1533
+  server.SetCvar("kel_limitjoin", "2");
+  // Each probe a second after the last, so that every refusal is alerted.
+  const auto refusal = [&](const char* join) {
+    server.SetTime(server.Time() + 1.0f);
+    server.ClearObservations();
+    EXPECT_EQ(server.ClientCommand(late, {join}), MRES_SUPERCEDE) << join;
+    return HudTexts(late);
+  };
+  EXPECT_EQ(refusal("jointeamone"), Strings{kMarinesStronger});
+
+  server.SetAuthId(pending, "STEAM_0:0:5");  // validated: 200
+  EXPECT_EQ(refusal("jointeamtwo"), Strings{kAliensStronger});
+
+  server.SetCvar("kel_limitjoin", "0");
+  server.Disconnect(pending);
+  const int heavy = server.Connect("Heavy", "STEAM_0:0:6", pending);  // 5000
+  ASSERT_EQ(heavy, pending);
+  server.SetTeam(heavy, 1);
+  server.SetCvar("kel_limitjoin", "2");
+  EXPECT_EQ(refusal("jointeamone"), Strings{kMarinesStronger});
+
+  WriteBesidePlugin(known + "STEAM_0:0:6,100\n");
+  server.ServerCommand({"kel_reload"});
+  EXPECT_EQ(refusal("jointeamtwo"), Strings{kAliensStronger});
 }
 
 TEST_F(JoinLimitStory, ImmuneOperatorsAndBotsAreNotRefused) {
