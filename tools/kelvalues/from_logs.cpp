@@ -65,10 +65,6 @@ std::string UnreadableStop(const std::vector<std::string>& unreadable) {
   return text + "; nothing written" + kSkipHint;
 }
 
-}  // namespace
-
-namespace {
-
 // Takes the value of the option `word`; false, with `error`, when it is
 // none the option takes.
 bool SetOption(std::string_view word, std::string_view value, FromLogsOptions& options,

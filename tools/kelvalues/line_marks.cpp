@@ -16,8 +16,9 @@
 
 namespace kelvalues {
 
-#if defined(__SSE2__)
 namespace {
+
+#if defined(__SSE2__)
 
 // Notes the bytes beyond ASCII of a block at the event's byte `offset`, bit
 // b of `highs` standing for the byte at `offset` + b.
@@ -129,34 +130,7 @@ BlockBits ClassifyBlock(const char* bytes) {
   return bits;
 }
 
-}  // namespace
-
-const char* FindLine(const char* at, const char* stop, Marks& marks) {
-  const auto size = static_cast<std::size_t>(stop - at);
-  const uint64_t inFrame = LineEndsIn32(at) & BitsBefore(size, 0) & kFrameBits;
-  if (inFrame != 0) return at + __builtin_ctzll(inFrame);
-  for (std::size_t k = kFrameBytes; k < size; k += kBlock) {
-    const BlockBits bits = ClassifyBlock(at + k);
-    const uint64_t inside = BitsBefore(size, k);
-    const uint64_t ends = bits.lineEnds & inside;
-    const uint64_t event = BeforeLineEnd(ends) & inside;
-    NoteHighs(bits.highs & event, k - kFrameBytes, marks);
-    if (marks.count < Marks::kMaxMarks) {
-      AddBlockMarks(bits.marks & event, static_cast<uint8_t>(k - kFrameBytes), marks);
-    }
-    if (ends != 0) return at + k + __builtin_ctzll(ends);
-  }
-  return nullptr;
-}
-
-#else
-const char* FindLine(const char* at, const char* stop, Marks& marks) {
-  marks.count = 0;
-  return static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(stop - at)));
-}
-#endif
-
-namespace {
+#endif  // defined(__SSE2__)
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -289,6 +263,32 @@ bool ReadMarkedLineQuickly(std::string_view line, const Marks& marks, KillLine& 
 }
 
 }  // namespace
+
+#if defined(__SSE2__)
+const char* FindLine(const char* at, const char* stop, Marks& marks) {
+  const auto size = static_cast<std::size_t>(stop - at);
+  const uint64_t inFrame = LineEndsIn32(at) & BitsBefore(size, 0) & kFrameBits;
+  if (inFrame != 0) return at + __builtin_ctzll(inFrame);
+  for (std::size_t k = kFrameBytes; k < size; k += kBlock) {
+    const BlockBits bits = ClassifyBlock(at + k);
+    const uint64_t inside = BitsBefore(size, k);
+    const uint64_t ends = bits.lineEnds & inside;
+    const uint64_t event = BeforeLineEnd(ends) & inside;
+    NoteHighs(bits.highs & event, k - kFrameBytes, marks);
+    if (marks.count < Marks::kMaxMarks) {
+      AddBlockMarks(bits.marks & event, static_cast<uint8_t>(k - kFrameBytes), marks);
+    }
+    if (ends != 0) return at + k + __builtin_ctzll(ends);
+  }
+  return nullptr;
+}
+
+#else
+const char* FindLine(const char* at, const char* stop, Marks& marks) {
+  marks.count = 0;
+  return static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(stop - at)));
+}
+#endif
 
 LineKind ReadMarkedLine(std::string_view line, const Marks& marks, KillLine& kill,
                         FrameMemo* memo) {

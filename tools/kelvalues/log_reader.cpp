@@ -83,15 +83,6 @@ bool IsLogName(const std::filesystem::path& path) {
   return endsWith(".log") || endsWith(".gz");
 }
 
-}  // namespace
-
-void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
-  KillLine kill;
-  CountLine(ReadLogLine(line, kill, memo), kill, tally, counts);
-}
-
-namespace {
-
 std::string UnreadablePath(const std::string& path, const std::error_code& error) {
   return QuoteArgument(path) + ": " + error.message();
 }
@@ -116,7 +107,50 @@ void AddLogFolder(const std::string& folder, const std::function<void(const std:
   if (ec) unreadable.push_back(UnreadablePath(folder, ec));
 }
 
+// Reads the lines of a piece of a file, [at, end), that an LF ends into
+// `tally` and `counts`, and returns where the rest begins: the start of a
+// line the piece's end cut, at most kMaxLineBytes long.  `skipping` says
+// whether the piece begins inside a line too long to read, and is left
+// saying whether the next one does.  Up to 63 bytes beyond `end` must be
+// readable.
+const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCounts& counts,
+                       FrameMemo& memo, bool& skipping) {
+  while (at < end) {
+    if (skipping) {
+      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
+      if (!lf) break;
+      skipping = false;
+      at = lf + 1;
+      continue;
+    }
+    // A line's LF is looked for only as far as the longest line read.
+    const char* const stop =
+        static_cast<std::size_t>(end - at) > kMaxLineBytes ? at + kMaxLineBytes + 1 : end;
+    Marks marks;
+    const char* const lf = FindLine(at, stop, marks);
+    if (lf) {
+      TallyMarkedLine(std::string_view(at, static_cast<std::size_t>(lf - at)), marks, tally, counts,
+                      &memo);
+      at = lf + 1;
+    } else if (static_cast<std::size_t>(stop - at) > kMaxLineBytes) {
+      // No LF in kMaxLineBytes + 1 bytes, even where they end exactly at
+      // the piece's end: kept, they would overfill the buffer.
+      ++counts.longLines;
+      skipping = true;
+      at = stop;
+    } else {
+      break;  // cut by the piece's end
+    }
+  }
+  return at;
+}
+
 }  // namespace
+
+void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts, FrameMemo* memo) {
+  KillLine kill;
+  CountLine(ReadLogLine(line, kill, memo), kill, tally, counts);
+}
 
 // How a file is opened to see that it can be read: never as the controlling
 // terminal, never waiting for a FIFO's writer.  Windows has neither.
@@ -167,48 +201,6 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
   files = std::move(found);
   return true;
 }
-
-namespace {
-
-// Reads the lines of a piece of a file, [at, end), that an LF ends into
-// `tally` and `counts`, and returns where the rest begins: the start of a
-// line the piece's end cut, at most kMaxLineBytes long.  `skipping` says
-// whether the piece begins inside a line too long to read, and is left
-// saying whether the next one does.  Up to 63 bytes beyond `end` must be
-// readable.
-const char* TallyPiece(const char* at, const char* end, KillTally& tally, LogCounts& counts,
-                       FrameMemo& memo, bool& skipping) {
-  while (at < end) {
-    if (skipping) {
-      const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
-      if (!lf) break;
-      skipping = false;
-      at = lf + 1;
-      continue;
-    }
-    // A line's LF is looked for only as far as the longest line read.
-    const char* const stop =
-        static_cast<std::size_t>(end - at) > kMaxLineBytes ? at + kMaxLineBytes + 1 : end;
-    Marks marks;
-    const char* const lf = FindLine(at, stop, marks);
-    if (lf) {
-      TallyMarkedLine(std::string_view(at, static_cast<std::size_t>(lf - at)), marks, tally, counts,
-                      &memo);
-      at = lf + 1;
-    } else if (static_cast<std::size_t>(stop - at) > kMaxLineBytes) {
-      // No LF in kMaxLineBytes + 1 bytes, even where they end exactly at
-      // the piece's end: kept, they would overfill the buffer.
-      ++counts.longLines;
-      skipping = true;
-      at = stop;
-    } else {
-      break;  // cut by the piece's end
-    }
-  }
-  return at;
-}
-
-}  // namespace
 
 bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
                  std::size_t pieceBytes) {

@@ -303,150 +303,6 @@ void PairTable::Scale(double factor) {
   for (Slot& slot : slots_) slot.weight *= factor;
 }
 
-}  // namespace
-
-struct KillTally::Tables {
-  AccountIndexes accounts;
-  // Ids in forms other than STEAM_0:X:Y and STEAM_1:X:Y only.
-  WrittenIds written;
-  PairTable pairs;
-};
-
-KillTally::KillTally(double halfLifeDays, int64_t latestTime, std::size_t maxPlayers)
-    : halfLifeSeconds_(halfLifeDays * 86400.0),
-      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))),
-      latestTime_(latestTime),
-      maxPlayers_(maxPlayers),
-      tables_(std::make_unique<Tables>()) {}
-
-KillTally::KillTally(KillTally&&) noexcept = default;
-KillTally& KillTally::operator=(KillTally&&) noexcept = default;
-KillTally::~KillTally() = default;
-
-std::string KillTally::Player::Id() const {
-  return "STEAM_0:" + std::to_string(account & 1) + ":" + std::to_string(account >> 1);
-}
-
-int64_t KillTally::IndexOf(std::string_view writtenId) {
-  const uint64_t account = SteamAccount(writtenId);
-  if (account == 0) return IndexOfText(writtenId);
-  // Found here, not in a call: two lookups a kill line.
-  const int64_t index = tables_->accounts.Find(account);
-  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
-}
-
-int64_t KillTally::IndexOfAccount(uint64_t account) {
-  const int64_t index = tables_->accounts.Find(account);
-  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
-}
-
-int64_t KillTally::AddPlayer(uint64_t account) {
-  if (players_.size() >= maxPlayers_) {
-    full_ = true;
-    return -1;
-  }
-  const auto index = static_cast<int64_t>(players_.size());
-  players_.push_back(Player{static_cast<uint32_t>(account), 0, 0});
-  weightedKills_.push_back(0);
-  tables_->accounts.Add(account, index);
-  return index;
-}
-
-int64_t KillTally::IndexOfText(std::string_view writtenId) {
-  const uint64_t hash = WrittenIds::Hash(writtenId);
-  if (const int64_t found = tables_->written.Find(writtenId, hash); found != WrittenIds::kMissing) {
-    return found;
-  }
-  int64_t index = -1;
-  // The plugin's form of any other form is one SteamAccount reads.
-  if (const std::optional<std::string> id = NormalizeSteamId(writtenId)) {
-    index = IndexOfAccount(SteamAccount(*id));
-  }
-  if (!full_) tables_->written.Add(writtenId, hash, index);
-  return index;
-}
-
-void KillTally::Rescale(double factor) {
-  tables_->pairs.Scale(factor);
-  for (double& kills : weightedKills_) kills *= factor;
-}
-
-void KillTally::StartWeights(int64_t time) {
-  haveTime_ = true;
-  reference_ = time + lead_;
-  newest_ = time;
-  // Made with the first kill, not with the tally: a tally that never
-  // counts one (a test's, say) need not pay 4096 powers for it.
-  decayWithinBlock_.resize(kDecayBlock);
-  for (uint64_t age = 0; age < kDecayBlock; ++age) {
-    decayWithinBlock_[age] = std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
-  }
-}
-
-void KillTally::MoveReference(int64_t time) {
-  const int64_t next = time + lead_;
-  Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
-  reference_ = next;
-}
-
-void KillTally::MoveDecayBlock(uint64_t block) {
-  decayBlock_ = block;
-  blockDecay_ = std::exp2(-static_cast<double>(block * kDecayBlock) / halfLifeSeconds_);
-}
-
-// Kept apart from the rare steps above, so that it can be inlined into Add.
-inline double KillTally::WeightAt(int64_t time) {
-  if (halfLifeSeconds_ <= 0) return 1.0;
-  if (!haveTime_) StartWeights(time);
-  if (time > reference_) MoveReference(time);
-  newest_ = std::max(newest_, time);
-  // Never negative: the reference is at or after every kill.
-  const auto age = static_cast<uint64_t>(reference_ - time);
-  const uint64_t block = age / kDecayBlock;
-  if (block != decayBlock_) MoveDecayBlock(block);
-  return blockDecay_ * decayWithinBlock_[age % kDecayBlock];
-}
-
-KillVerdict KillTally::Add(const KillLine& kill) {
-  if (kill.time > latestTime_) return KillVerdict::Future;
-  const int64_t killer = IndexOf(kill.killerId);
-  const int64_t victim = IndexOf(kill.victimId);
-  if (killer < 0 || victim < 0) return KillVerdict::NotSteam;
-  if (killer == victim) return KillVerdict::Suicide;
-  if (kill.killerTeam == kill.victimTeam) return KillVerdict::TeamKill;
-  const double weight = WeightAt(kill.time);
-  ++players_[killer].kills;
-  ++players_[victim].deaths;
-  weightedKills_[killer] += weight;
-  tables_->pairs.Add(PairKey(static_cast<uint32_t>(killer), static_cast<uint32_t>(victim)), weight);
-  return KillVerdict::Counted;
-}
-
-double KillTally::FinalFactor() const {
-  if (halfLifeSeconds_ <= 0 || !haveTime_) return 1.0;
-  return std::exp2(static_cast<double>(reference_ - newest_) / halfLifeSeconds_);
-}
-
-std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> KillTally::PairKills() const {
-  const double factor = FinalFactor();
-  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> pairs;
-  pairs.reserve(tables_->pairs.size());
-  tables_->pairs.ForEach([&pairs, factor](uint64_t key, double weight) {
-    pairs.push_back(
-        {{static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key)}, weight * factor});
-  });
-  return pairs;
-}
-
-std::vector<double> KillTally::WeightedKills() const {
-  const double factor = FinalFactor();
-  std::vector<double> kills = weightedKills_;
-  for (double& k : kills) k *= factor;
-  return kills;
-}
-
-namespace {
-
 // The kills between the players, each player's meetings in one run:
 // opponent[m] and kills[m] (both ways) for m in [first[i], first[i + 1]).
 struct Meetings {
@@ -589,10 +445,6 @@ std::vector<double> SolveNewtonStep(const Meetings& m, const std::vector<double>
   return x;
 }
 
-}  // namespace
-
-namespace {
-
 // The gradient of the log posterior at `r`, and the negated Hessian as its
 // diagonal and each meeting's coupling.
 void NewtonSystem(const Meetings& m, const std::vector<double>& kills, double prior,
@@ -631,6 +483,146 @@ double StepUphill(const Meetings& m, const std::vector<double>& kills, double pr
 }
 
 }  // namespace
+
+struct KillTally::Tables {
+  AccountIndexes accounts;
+  // Ids in forms other than STEAM_0:X:Y and STEAM_1:X:Y only.
+  WrittenIds written;
+  PairTable pairs;
+};
+
+KillTally::KillTally(double halfLifeDays, int64_t latestTime, std::size_t maxPlayers)
+    : halfLifeSeconds_(halfLifeDays * 86400.0),
+      lead_(static_cast<int64_t>(std::ceil(kReferenceLead * halfLifeSeconds_))),
+      latestTime_(latestTime),
+      maxPlayers_(maxPlayers),
+      tables_(std::make_unique<Tables>()) {}
+
+KillTally::KillTally(KillTally&&) noexcept = default;
+KillTally& KillTally::operator=(KillTally&&) noexcept = default;
+KillTally::~KillTally() = default;
+
+std::string KillTally::Player::Id() const {
+  return "STEAM_0:" + std::to_string(account & 1) + ":" + std::to_string(account >> 1);
+}
+
+int64_t KillTally::IndexOf(std::string_view writtenId) {
+  const uint64_t account = SteamAccount(writtenId);
+  if (account == 0) return IndexOfText(writtenId);
+  // Found here, not in a call: two lookups a kill line.
+  const int64_t index = tables_->accounts.Find(account);
+  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
+}
+
+int64_t KillTally::IndexOfAccount(uint64_t account) {
+  const int64_t index = tables_->accounts.Find(account);
+  return index != AccountIndexes::kMissing ? index : AddPlayer(account);
+}
+
+int64_t KillTally::AddPlayer(uint64_t account) {
+  if (players_.size() >= maxPlayers_) {
+    full_ = true;
+    return -1;
+  }
+  const auto index = static_cast<int64_t>(players_.size());
+  players_.push_back(Player{static_cast<uint32_t>(account), 0, 0});
+  weightedKills_.push_back(0);
+  tables_->accounts.Add(account, index);
+  return index;
+}
+
+int64_t KillTally::IndexOfText(std::string_view writtenId) {
+  const uint64_t hash = WrittenIds::Hash(writtenId);
+  if (const int64_t found = tables_->written.Find(writtenId, hash); found != WrittenIds::kMissing) {
+    return found;
+  }
+  int64_t index = -1;
+  // The plugin's form of any other form is one SteamAccount reads.
+  if (const std::optional<std::string> id = NormalizeSteamId(writtenId)) {
+    index = IndexOfAccount(SteamAccount(*id));
+  }
+  if (!full_) tables_->written.Add(writtenId, hash, index);
+  return index;
+}
+
+void KillTally::Rescale(double factor) {
+  tables_->pairs.Scale(factor);
+  for (double& kills : weightedKills_) kills *= factor;
+}
+
+void KillTally::StartWeights(int64_t time) {
+  haveTime_ = true;
+  reference_ = time + lead_;
+  newest_ = time;
+  // Made with the first kill, not with the tally: a tally that never
+  // counts one (a test's, say) need not pay 4096 powers for it.
+  decayWithinBlock_.resize(kDecayBlock);
+  for (uint64_t age = 0; age < kDecayBlock; ++age) {
+    decayWithinBlock_[age] = std::exp2(-static_cast<double>(age) / halfLifeSeconds_);
+  }
+}
+
+void KillTally::MoveReference(int64_t time) {
+  const int64_t next = time + lead_;
+  Rescale(std::exp2(static_cast<double>(reference_ - next) / halfLifeSeconds_));
+  reference_ = next;
+}
+
+void KillTally::MoveDecayBlock(uint64_t block) {
+  decayBlock_ = block;
+  blockDecay_ = std::exp2(-static_cast<double>(block * kDecayBlock) / halfLifeSeconds_);
+}
+
+// Kept apart from the rare steps above, so that it can be inlined into Add.
+inline double KillTally::WeightAt(int64_t time) {
+  if (halfLifeSeconds_ <= 0) return 1.0;
+  if (!haveTime_) StartWeights(time);
+  if (time > reference_) MoveReference(time);
+  newest_ = std::max(newest_, time);
+  // Never negative: the reference is at or after every kill.
+  const auto age = static_cast<uint64_t>(reference_ - time);
+  const uint64_t block = age / kDecayBlock;
+  if (block != decayBlock_) MoveDecayBlock(block);
+  return blockDecay_ * decayWithinBlock_[age % kDecayBlock];
+}
+
+KillVerdict KillTally::Add(const KillLine& kill) {
+  if (kill.time > latestTime_) return KillVerdict::Future;
+  const int64_t killer = IndexOf(kill.killerId);
+  const int64_t victim = IndexOf(kill.victimId);
+  if (killer < 0 || victim < 0) return KillVerdict::NotSteam;
+  if (killer == victim) return KillVerdict::Suicide;
+  if (kill.killerTeam == kill.victimTeam) return KillVerdict::TeamKill;
+  const double weight = WeightAt(kill.time);
+  ++players_[killer].kills;
+  ++players_[victim].deaths;
+  weightedKills_[killer] += weight;
+  tables_->pairs.Add(PairKey(static_cast<uint32_t>(killer), static_cast<uint32_t>(victim)), weight);
+  return KillVerdict::Counted;
+}
+
+double KillTally::FinalFactor() const {
+  if (halfLifeSeconds_ <= 0 || !haveTime_) return 1.0;
+  return std::exp2(static_cast<double>(reference_ - newest_) / halfLifeSeconds_);
+}
+
+std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> KillTally::PairKills() const {
+  const double factor = FinalFactor();
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, double>> pairs;
+  pairs.reserve(tables_->pairs.size());
+  tables_->pairs.ForEach([&pairs, factor](uint64_t key, double weight) {
+    pairs.push_back(
+        {{static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key)}, weight * factor});
+  });
+  return pairs;
+}
+
+std::vector<double> KillTally::WeightedKills() const {
+  const double factor = FinalFactor();
+  std::vector<double> kills = weightedKills_;
+  for (double& k : kills) k *= factor;
+  return kills;
+}
 
 Fit FitStrengths(const KillTally& tally, double priorGames, int maxRounds) {
   const std::size_t count = tally.Players().size();
