@@ -192,7 +192,7 @@ void BM_Hook_MapStart_Values1M(benchmark::State& state) {
   }
   // The plugin's map start alone: the players stay where they are instead of
   // rejoining through the connection hooks.
-  for (auto _ : state) bench->Server().ChangeMap("ns_eclipse", kelsim::MapChange::KeepTeams);
+  for (auto _ : state) bench->Server().ChangeMap("map_one", kelsim::MapChange::KeepTeams);
   // The values must have loaded: stv answers with a report, not a refusal.
   bench->Reset();
   bench->SetCommandWords({"say", "/stv"});

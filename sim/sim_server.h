@@ -154,7 +154,7 @@ class SimServer {
   // (the "team" info key absent).  A departed player's edict is freed with
   // everything else.  MapChange::KeepTeams only restarts the clock and
   // spawns the world: players and edicts stay as they were.
-  void ChangeMap(const std::string& mapName = "ns_eclipse", MapChange how = MapChange::ReadyRoom);
+  void ChangeMap(const std::string& mapName = "map_one", MapChange how = MapChange::ReadyRoom);
 
   // ---- time -----------------------------------------------------------
   float Time() const;

@@ -59,7 +59,7 @@ while IFS= read -r line; do
     missing=1
   fi
 done <<LINES
->> map ns_eclipse
+>> map map_one
 -- mm_kel_version is "$version"
 [everyone sees] Bob: gl hf
 [Admin screen] ADMIN NOTICE: Too many marines

@@ -270,7 +270,7 @@ else
   scenario=$work/package-check.kel
   {
     echo "# The packaged plugin with the packaged values file."
-    echo "map ns_package"
+    echo "map map_package"
     echo "cvar mm_kel_version"
     echo "connect Ann \"$id\" marines"
     echo "console stv"

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     for (long i = 0; i <= calls; ++i) {
       // The count starts again at 1.0; the teams stay uneven, so the frame
       // at 31 s arms the move every time.
-      bench.Server().ChangeMap("ns_eclipse", kelsim::MapChange::KeepTeams);
+      bench.Server().ChangeMap("map_one", kelsim::MapChange::KeepTeams);
       bench.Server().SetTime(31.0f);
       bench.StartFrameHook();
       const std::vector<std::string>& log = bench.Server().LogLines();

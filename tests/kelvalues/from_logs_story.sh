@@ -26,7 +26,7 @@ values=$work/player_values.txt
 {
   # The load at attach and the load at the map start each log a line.
   awk -F, '{ sum += $2 } END { printf "expect read %d player values from\n", NR
-                               printf "map ns_eclipse\nexpect (average %d)\n", int(sum / NR) }' \
+                               printf "map map_one\nexpect (average %d)\n", int(sum / NR) }' \
     "$values"
   awk -F, '{ printf "connect P%d %s %s\n", NR, $1, (NR <= 3 ? "marines" : "aliens") }' "$values"
   # An expect looks at the lines since the previous one: one stv each.

@@ -91,7 +91,7 @@ TEST_F(BalanceStory, SwitchesWhoseTextIsNoNumberAreOffAndToldOnceAMap) {
     SCOPED_TRACE(std::string(c.variable) + " \"" + c.text + "\"");
     server.SetCvar(c.variable, c.text);
     server.ClearObservations();
-    server.ChangeMap("ns_eclipse", kelsim::MapChange::KeepTeams);
+    server.ChangeMap("map_one", kelsim::MapChange::KeepTeams);
     EXPECT_EQ(switchActs.at(c.variable)(), c.on);
     const bool number = c.on || std::string(c.text) == "0";
     EXPECT_EQ(notices(), number ? std::vector<std::string>{}
@@ -105,7 +105,7 @@ TEST_F(BalanceStory, SwitchesWhoseTextIsNoNumberAreOffAndToldOnceAMap) {
   }
 
   // Set during a map: the first read that finds it bad tells, once.
-  server.ChangeMap("ns_eclipse", kelsim::MapChange::KeepTeams);
+  server.ChangeMap("map_one", kelsim::MapChange::KeepTeams);
   server.SetCvar("kel_immunity", "2x");
   server.SetCvar("kel_autobalance", "1s");
   server.ClearObservations();

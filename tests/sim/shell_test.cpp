@@ -208,7 +208,7 @@ TEST_F(ShellTest, MetaAttachWithNullTableStillKeepsTheMetaGlobals) {
 
 TEST_F(ShellTest, VersionCvarIsPutBackAtEveryMapStart) {
   EXPECT_EQ(server.Cvar("mm_kel_version"), kPluginVersion);
-  for (const char* map : {"ns_veil", "ns_nothing"}) {
+  for (const char* map : {"map_two", "map_three"}) {
     server.SetCvar("mm_kel_version", "9.99");
     server.ChangeMap(map);
     EXPECT_EQ(server.Cvar("mm_kel_version"), kPluginVersion) << map;
