@@ -50,13 +50,13 @@ std::string TeamInfoName(int team) {
     case 0:
       return std::string();
     case 1:
-      return "marine1team";
+      return "team_one";
     case 2:
-      return "alien1team";
+      return "team_two";
     case 3:
-      return "marine2team";
+      return "team_three";
     case 4:
-      return "alien2team";
+      return "team_four";
     default:
       return "team" + std::to_string(team);
   }

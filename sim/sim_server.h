@@ -258,8 +258,8 @@ class SimServer {
   // A key of the slot's info buffer as pfnInfoKeyValue reads it ("" when
   // absent); slot 0 reads the server's.  The engine keeps "name" (the name
   // as the engine holds it: at most 31 characters, without '\' and '"')
-  // and the game keeps "team": "" in the ready room, "marine1team" for team
-  // 1, "alien1team" for 2, "marine2team" for 3, "alien2team" for 4, and
+  // and the game keeps "team": "" in the ready room, "team_one" for team
+  // 1, "team_two" for 2, "team_three" for 3, "team_four" for 4, and
   // "team" followed by the number for any other team (e.g. "team-1").  The
   // server's holds "*gamedir" ("ns") and "maxplayers".
   std::string InfoKey(int slot, const std::string& key) const;

@@ -30,7 +30,7 @@ TEST_F(ActionLog, OperatorCommandsAndTheirMovesInTheGamesForm) {
   server.Frame();
   EXPECT_EQ(TakeLogLines(),
             (Strings{"\"Admin<1><STEAM_0:0:1000><>\" triggered \"kel_command\" (command \"KEL\")\n",
-                     "\"Marine2<3><STEAM_0:1:2><marine1team>\" triggered \"kel_deathmove\"\n"}));
+                     "\"Marine2<3><STEAM_0:1:2><team_one>\" triggered \"kel_deathmove\"\n"}));
   server.Frame();  // he is moved: 3/2, even
 
   Join("Marine\"5%s", 1);  // 4/2 again; user id 9
@@ -38,7 +38,7 @@ TEST_F(ActionLog, OperatorCommandsAndTheirMovesInTheGamesForm) {
   server.ClientCommand(op, {"ml"});
   EXPECT_EQ(TakeLogLines(),
             (Strings{"\"Admin<1><STEAM_0:0:1000><>\" triggered \"kel_command\" (command \"ml\")\n",
-                     "\"Marine'5%s<9><STEAM_0:1:8><marine1team>\" triggered \"kel_movelast\"\n"}));
+                     "\"Marine'5%s<9><STEAM_0:1:8><team_one>\" triggered \"kel_movelast\"\n"}));
   server.Frame();
 
   EXPECT_TRUE(server.ServerCommand({"rrr"}));

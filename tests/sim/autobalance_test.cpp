@@ -39,8 +39,7 @@ TEST_F(BalanceStory, AutoBalanceArmsTheMoveOnceAsKelFromTheConsoleWould) {
   EXPECT_EQ(ClientCommands(marines[2]), Strings{"readyroom\n"});
   server.Frame();   // 5/4: even, the move is off
   Join("Late", 1);  // 6/4 again: a new imbalance, a new count
-  const std::string moved =
-      "\"Marine3<4><STEAM_0:1:3><marine1team>\" triggered \"kel_deathmove\"\n";
+  const std::string moved = "\"Marine3<4><STEAM_0:1:3><team_one>\" triggered \"kel_deathmove\"\n";
   server.RunUntil(150.0f);
   EXPECT_EQ(server.LogLines(), (Strings{kArmedForMarines, moved}));
   server.RunUntil(161.0f);
@@ -69,7 +68,7 @@ TEST_F(BalanceStory, AutoBalanceMovesOneOfFourMarinesDyingInOneFrame) {
   EXPECT_EQ(server.Team(marines[3]), 0);
   EXPECT_EQ(server.LogLines(),
             (Strings{kArmedForMarines,
-                     "\"Marine4<5><STEAM_0:1:4><marine1team>\" triggered \"kel_deathmove\"\n"}))
+                     "\"Marine4<5><STEAM_0:1:4><team_one>\" triggered \"kel_deathmove\"\n"}))
       << "autobalance never arms for the aliens";
 }
 

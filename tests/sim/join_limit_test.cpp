@@ -68,7 +68,7 @@ TEST_F(JoinLimitStory, AJoinWithoutACommandIsSentBack) {
   server.SetTeam(late, 1);  // the game's own doing
   EXPECT_EQ(ClientCommands(late), Strings{"readyroom\n"});
   EXPECT_EQ(HudTexts(late), Strings{kMarinesTooMany});
-  EXPECT_EQ(RefusalLines(), Strings{"\"Late<9><STEAM_0:1:8><marine1team>\" triggered "
+  EXPECT_EQ(RefusalLines(), Strings{"\"Late<9><STEAM_0:1:8><team_one>\" triggered "
                                     "\"kel_joinrefused\" (team \"1\")\n"});
   server.Frame();
   EXPECT_EQ(server.Team(late), 0);

@@ -331,8 +331,8 @@ TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
   const struct {
     int team;
     const char* key;
-  } teams[] = {{kReadyRoom, ""},  {kAliens, "alien1team"}, {3, "marine2team"},
-               {4, "alien2team"}, {-1, "team-1"},          {kMarines, "marine1team"}};
+  } teams[] = {{kReadyRoom, ""}, {kAliens, "team_two"}, {3, "team_three"},
+               {4, "team_four"}, {-1, "team-1"},        {kMarines, "team_one"}};
   for (const auto& t : teams) {
     server.SetTeam(alice, t.team);
     EXPECT_STREQ(Engine().pfnInfoKeyValue(info, team), t.key) << t.team;
@@ -342,10 +342,10 @@ TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
   server.Frame();
   // A kept value is overwritten by later calls, as in the engine.
   const char* kept = Engine().pfnInfoKeyValue(info, team);
-  EXPECT_STREQ(kept, "alien1team");
+  EXPECT_STREQ(kept, "team_two");
   for (int i = 1; i < kelsim::detail::kInfoValueBuffers; ++i)
     EXPECT_STREQ(Engine().pfnInfoKeyValue(info, name), "Alice");
-  EXPECT_STREQ(kept, "alien1team") << "not yet overwritten";
+  EXPECT_STREQ(kept, "team_two") << "not yet overwritten";
   Engine().pfnInfoKeyValue(info, name);
   EXPECT_STREQ(kept, "Alice");
 
@@ -356,9 +356,9 @@ TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
   EXPECT_STREQ(Engine().pfnGetInfoKeyBuffer(server.Edict(0)), "");
   // An info value holds neither backslashes nor quotes: a hostile name
   // cannot forge a team.
-  const int forger = Join("x\\team\\alien1team\"", "STEAM_0:0:3", kMarines);
-  EXPECT_EQ(server.InfoKey(forger, "team"), "marine1team");
-  EXPECT_EQ(server.InfoKey(forger, "name"), "xteamalien1team");
+  const int forger = Join("x\\team\\team_two\"", "STEAM_0:0:3", kMarines);
+  EXPECT_EQ(server.InfoKey(forger, "team"), "team_one");
+  EXPECT_EQ(server.InfoKey(forger, "name"), "xteamteam_two");
 
   // User ids: one per connection, from 1 on, never reused.
   EXPECT_EQ(Engine().pfnGetPlayerUserId(server.Edict(alice)), 1);

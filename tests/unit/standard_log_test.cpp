@@ -16,10 +16,10 @@ TEST(StandardLogLine, PlayerAndWorldLinesInTheGamesForm) {
     const char* value;
     const char* expected;
   } cases[] = {
-      {{"Carol", 4, "STEAM_0:0:2003", "marine1team"},
+      {{"Carol", 4, "STEAM_0:0:2003", "team_one"},
        "",
        "",
-       "\"Carol<4><STEAM_0:0:2003><marine1team>\" triggered \"kel_deathmove\"\n"},
+       "\"Carol<4><STEAM_0:0:2003><team_one>\" triggered \"kel_deathmove\"\n"},
       {{"Heidi", 9, "STEAM_0:1:2008", ""},
        "team",
        "aliens",
