@@ -74,12 +74,12 @@ write("values_load_fuzz", "byte_order_mark", b"\xef\xbb\xbfSTEAM_0:1:1,1500\r\nS
       b"\xef\xbb\xbfx,7\n")
 
 # ---- log_line_fuzz: server log lines --------------------------------------
-KILL = (b'L 01/02/2024 - 20:15:07: "Alice<3><STEAM_0:1:1001><marine1team>" killed '
-        b'"Bob<4><STEAM_0:0:1002><alien1team>" with "shotgun"')
+KILL = (b'L 01/02/2024 - 20:15:07: "Alice<3><STEAM_0:1:1001><team_one>" killed '
+        b'"Bob<4><STEAM_0:0:1002><team_two>" with "shotgun"')
 write("log_line_fuzz", "kills", KILL + b"\n" + KILL.replace(b"20:15:07", b"20:15:08") + b"\r\n")
 write("log_line_fuzz", "other_events",
-      b'L 01/02/2024 - 20:15:09: "Alice<3><STEAM_0:1:1001><marine1team>" committed suicide with '
-      b'"world"\nL 01/02/2024 - 20:15:10: "Bob<4><STEAM_0:0:1002><alien1team>" say "gg"\n'
+      b'L 01/02/2024 - 20:15:09: "Alice<3><STEAM_0:1:1001><team_one>" committed suicide with '
+      b'"world"\nL 01/02/2024 - 20:15:10: "Bob<4><STEAM_0:0:1002><team_two>" say "gg"\n'
       b'L 01/02/2024 - 20:15:11: World triggered "Round_Start"\n')
 write("log_line_fuzz", "hostile_names",
       KILL.replace(b"Alice", b"A\"l<i>ce").replace(b"Bob", "B\u00f6b".encode()) + b"\n" +

@@ -25,8 +25,8 @@ grep -q 'the plugin would log: kel: read 2 player values from' "$work/check.out"
 mkdir "$work/logs"
 i=0
 while [ "$i" -lt 30 ]; do
-  echo "L 03/14/2024 - 21:07:$((10 + i)): \"Ann<12><STEAM_0:1:4242><marine1team>\" killed \"Bob<13><STEAM_0:0:777><alien1team>\" with \"lmg\""
-  echo "L 03/14/2024 - 21:08:$((10 + i)): \"Bob<13><STEAM_0:0:777><alien1team>\" killed \"Ann<12><STEAM_0:1:4242><marine1team>\" with \"bite\""
+  echo "L 03/14/2024 - 21:07:$((10 + i)): \"Ann<12><STEAM_0:1:4242><team_one>\" killed \"Bob<13><STEAM_0:0:777><team_two>\" with \"rifle\""
+  echo "L 03/14/2024 - 21:08:$((10 + i)): \"Bob<13><STEAM_0:0:777><team_two>\" killed \"Ann<12><STEAM_0:1:4242><team_one>\" with \"claws\""
   i=$((i + 1))
 done >"$work/logs/L0314000.log"
 printf 'yesterday\n' >"$work/logs_values.txt"
@@ -43,7 +43,7 @@ printf 'secret\n' >"$work/password"
 chmod 600 "$work/password"
 status=0
 "$kelvalues" from-hlstats --socket "$work/none.sock" --user kel --password-file "$work/password" \
-  --database hlstats --game ns -o "$work/db_values.txt" >"$work/db.out" 2>"$work/db.err" || status=$?
+  --database hlstats --game mymod -o "$work/db_values.txt" >"$work/db.out" 2>"$work/db.err" || status=$?
 [ "$status" -eq "$hlstats_status" ] || fail "from-hlstats: exit status $status, not $hlstats_status"
 [ "$(wc -l <"$work/db.err")" -eq 1 ] || fail "from-hlstats: not one line: $(cat "$work/db.err")"
 for text in "$@"; do

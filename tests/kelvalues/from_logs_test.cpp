@@ -52,8 +52,8 @@ std::string Kills(const char* date, int count, const char* killer, const char* v
   for (int k = 0; k < count; ++k) {
     char line[256];
     std::snprintf(line, sizeof line,
-                  "L %s - 20:%02d:%02d: \"K<1><%s><marine1team>\" killed \"V<2><%s><alien1team>\" "
-                  "with \"lmg\"\n",
+                  "L %s - 20:%02d:%02d: \"K<1><%s><team_one>\" killed \"V<2><%s><team_two>\" "
+                  "with \"rifle\"\n",
                   date, k / 60 % 60, k % 60, killer, victim);
     text += line;
   }

@@ -87,25 +87,25 @@ CREATE TABLE hlstats_PlayerUniqueIds (
   PRIMARY KEY (uniqueId, game)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 INSERT INTO hlstats_Players (playerId, lastName, game, skill, hideranking, last_event) VALUES
-  (1, 'Ann', 'ns', 1500, 0, 100),
-  (2, 'Bob', 'ns', 500, 0, 100),
-  (3, 'Hidden', 'ns', 3000, 1, 100),
-  (4, 'Merged', 'ns', 9000, 0, 100),
-  (5, 'Bot01', 'ns', 1000, 0, 100),
-  (6, 'Cyd old', 'ns', 1000, 0, 100),
-  (7, 'Cyd', 'ns', 2000, 0, 200),
-  (8, 'Tfc', 'tfc', 1000, 0, 100),
+  (1, 'Ann', 'mymod', 1500, 0, 100),
+  (2, 'Bob', 'mymod', 500, 0, 100),
+  (3, 'Hidden', 'mymod', 3000, 1, 100),
+  (4, 'Merged', 'mymod', 9000, 0, 100),
+  (5, 'Bot01', 'mymod', 1000, 0, 100),
+  (6, 'Cyd old', 'mymod', 1000, 0, 100),
+  (7, 'Cyd', 'mymod', 2000, 0, 200),
+  (8, 'Other', 'othermod', 1000, 0, 100),
   (9, 'Quote', 'x'' OR ''1''=''1', 777, 0, 100);
 INSERT INTO hlstats_PlayerUniqueIds (playerId, uniqueId, game, `merge`) VALUES
-  (1, '1:100', 'ns', NULL),
-  (1, 'STEAM_0:0:200', 'ns', NULL),
-  (2, '0:101', 'ns', NULL),
-  (3, '1:102', 'ns', NULL),
-  (4, '0:103', 'ns', 2),
-  (5, 'BOT:Bot01', 'ns', NULL),
-  (6, '1:104', 'ns', NULL),
-  (7, 'STEAM_0:1:104', 'ns', NULL),
-  (8, '1:105', 'tfc', NULL),
+  (1, '1:100', 'mymod', NULL),
+  (1, 'STEAM_0:0:200', 'mymod', NULL),
+  (2, '0:101', 'mymod', NULL),
+  (3, '1:102', 'mymod', NULL),
+  (4, '0:103', 'mymod', 2),
+  (5, 'BOT:Bot01', 'mymod', NULL),
+  (6, '1:104', 'mymod', NULL),
+  (7, 'STEAM_0:1:104', 'mymod', NULL),
+  (8, '1:105', 'othermod', NULL),
   (9, '1:106', 'x'' OR ''1''=''1', NULL);
 CREATE USER 'kel'@'localhost' IDENTIFIED BY 'night job';
 GRANT SELECT ON hlstats.* TO 'kel'@'localhost';
@@ -124,7 +124,7 @@ from_hlstats() {
 # Skills 1500, 1500, 500, 2000 average 1375, scaled to 1000.
 target=$work/player_values.txt
 printf 'STEAM_0:0:1,1000\n' >"$target"
-from_hlstats --password-file "$work/password" --game ns -o "$target" 2>"$work/stderr" ||
+from_hlstats --password-file "$work/password" --game mymod -o "$target" 2>"$work/stderr" ||
   { cat "$work/stderr" >&2; fail "from-hlstats failed"; }
 printf 'STEAM_0:0:101,364\nSTEAM_0:0:200,1091\nSTEAM_0:1:100,1091\nSTEAM_0:1:104,1455\n' \
   >"$work/expected"
@@ -152,18 +152,18 @@ expect_failure() {
   cmp -s "$target" "$work/before" || fail "$what: the target changed"
   [ "$(ls "$work" | grep -c '^player_values.txt')" -eq 1 ] || fail "$what: a file was left"
 }
-expect_failure "wrong password" --password-file "$work/wrong_password" --game ns
+expect_failure "wrong password" --password-file "$work/wrong_password" --game mymod
 grep -q '^kelvalues: cannot connect to the database: Access denied' "$work/stderr" ||
   fail "wrong password: $(cat "$work/stderr")"
 expect_failure "no such game" --password-file "$work/password" --game nosuchgame
-expect_failure "missing password file" --password-file "$work/none" --game ns
+expect_failure "missing password file" --password-file "$work/none" --game mymod
 chmod 604 "$work/password"
-expect_failure "password file open to all" --password-file "$work/password" --game ns
+expect_failure "password file open to all" --password-file "$work/password" --game mymod
 chmod 600 "$work/password"
 
 # Wrong arguments: exit status 2, nothing asked of the server.
 status=0
-from_hlstats --password-file "$work/password" --game ns --port 3306 2>/dev/null || status=$?
+from_hlstats --password-file "$work/password" --game mymod --port 3306 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "--port with --socket: exit status $status"
 
 stop_server
@@ -182,7 +182,7 @@ for stage in fetch row; do
   done
   status=0
   "$kelvalues" from-hlstats --socket "$work/dropping.sock" --user kel --database hlstats \
-    --password-file "$work/password" --game ns -o "$target" >/dev/null 2>"$work/stderr" || status=$?
+    --password-file "$work/password" --game mymod -o "$target" >/dev/null 2>"$work/stderr" || status=$?
   [ "$status" -eq 1 ] || fail "connection lost at $stage: exit status $status"
   grep -q '^kelvalues: the database refused the query: [^ ]' "$work/stderr" ||
     fail "connection lost at $stage: no reason given: $(cat "$work/stderr")"

@@ -49,96 +49,100 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
     const char* counter;
     const char* killer = nullptr;  // the rated killer's id, for counted kills
   };
-  const std::string bob = "\"Bob<2><STEAM_0:0:22><alien1team>\"";
+  const std::string bob = "\"Bob<2><STEAM_0:0:22><team_two>\"";
   const Case cases[] = {
-      {"a kill", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "counted",
+      {"a kill", "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"", "counted",
        "STEAM_0:1:11"},
       {"STEAM_1 ids are rated as STEAM_0",
-       "\"Al<1><STEAM_1:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "counted",
+       "\"Al<1><STEAM_1:1:11><team_one>\" killed " + bob + " with \"rifle\"", "counted",
        "STEAM_0:1:11"},
       {"blanks and UTF-8 in a name",
-       "\"[x] J\xC3\xBCrgen 2<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"[x] J\xC3\xBCrgen 2<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"",
        "counted", "STEAM_0:1:11"},
-      {"CRLF", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"\r", "counted",
+      {"CRLF", "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"\r", "counted",
        "STEAM_0:1:11"},
       {"a user id of -1 and marks in the weapon",
-       "\"Al<-1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"<lmg>\"", "counted",
+       "\"Al<-1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"<rifle>\"", "counted",
        "STEAM_0:1:11"},
-      {"team kill", "\"Al<1><STEAM_0:1:11><alien1team>\" killed " + bob + " with \"bite\"",
+      {"team kill", "\"Al<1><STEAM_0:1:11><team_two>\" killed " + bob + " with \"claws\"",
        "teamKills"},
-      {"a kill of oneself", bob + " killed " + bob + " with \"xenocide\"", "suicides"},
+      {"teams under any names, read from the right",
+       "\"Al<1><STEAM_0:1:11><Blue Moths>\" killed \"Bob<2><STEAM_0:0:22><\xC3\xA9quipe 2>\" with "
+       "\"rifle\"",
+       "counted", "STEAM_0:1:11"},
+      {"a kill of oneself", bob + " killed " + bob + " with \"blast\"", "suicides"},
       {"oneself under two forms of the id",
-       "\"Bob<2><STEAM_1:0:22><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
+       "\"Bob<2><STEAM_1:0:22><team_one>\" killed " + bob + " with \"rifle\"", "suicides"},
       {"oneself with leading zeros in the id",
-       "\"Bob<2><STEAM_0:0:0022><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
-      {"oneself as [U:1:N]", "\"Bob<2><[U:1:44]><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"Bob<2><STEAM_0:0:0022><team_one>\" killed " + bob + " with \"rifle\"", "suicides"},
+      {"oneself as [U:1:N]", "\"Bob<2><[U:1:44]><team_one>\" killed " + bob + " with \"rifle\"",
        "suicides"},
       {"oneself as a 64-bit id",
-       "\"Bob<2><76561197960265772><marine1team>\" killed " + bob + " with \"lmg\"", "suicides"},
-      {"a killer as [U:1:N]", "\"Al<1><[U:1:23]><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"Bob<2><76561197960265772><team_one>\" killed " + bob + " with \"rifle\"", "suicides"},
+      {"a killer as [U:1:N]", "\"Al<1><[U:1:23]><team_one>\" killed " + bob + " with \"rifle\"",
        "counted", "STEAM_0:1:11"},
       {"committed suicide", bob + " committed suicide with \"world\"", "suicides"},
       {"killed by the world", "\"world\" killed " + bob + " with \"trigger_hurt\"", "world"},
-      {"a player without id", "\"Al<1><><marine1team>\" killed " + bob + " with \"lmg\"", "world"},
+      {"a player without id", "\"Al<1><><team_one>\" killed " + bob + " with \"rifle\"", "world"},
       {"nine digits, not the eight they end in",
-       "\"Al<1><STEAM_1:1:123456789><marine1team>\" killed \"B<2><STEAM_0:1:23456789>"
-       "<alien1team>\" with \"lmg\"",
+       "\"Al<1><STEAM_1:1:123456789><team_one>\" killed \"B<2><STEAM_0:1:23456789>"
+       "<team_two>\" with \"rifle\"",
        "counted", "STEAM_0:1:123456789"},
       {"an account beyond 32 bits",
-       "\"Al<1><STEAM_0:1:2147483648><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
+       "\"Al<1><STEAM_0:1:2147483648><team_one>\" killed " + bob + " with \"rifle\"", "notSteam"},
       {"a letter among the digits",
-       "\"Al<1><STEAM_0:1:12a45><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
-      {"a bot", "\"[BOT] Al<1><BOT><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
-      {"HLTV", bob + " killed \"tv<3><HLTV><marine1team>\" with \"lmg\"", "notSteam"},
-      {"LAN", "\"Al<1><STEAM_ID_LAN><marine1team>\" killed " + bob + " with \"lmg\"", "notSteam"},
-      {"pending", "\"Al<1><STEAM_ID_PENDING><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"Al<1><STEAM_0:1:12a45><team_one>\" killed " + bob + " with \"rifle\"", "notSteam"},
+      {"a bot", "\"[BOT] Al<1><BOT><team_one>\" killed " + bob + " with \"rifle\"", "notSteam"},
+      {"HLTV", bob + " killed \"tv<3><HLTV><team_one>\" with \"rifle\"", "notSteam"},
+      {"LAN", "\"Al<1><STEAM_ID_LAN><team_one>\" killed " + bob + " with \"rifle\"", "notSteam"},
+      {"pending", "\"Al<1><STEAM_ID_PENDING><team_one>\" killed " + bob + " with \"rifle\"",
        "notSteam"},
-      {"VALVE_ID", "\"Al<1><VALVE_ID_LAN><marine1team>\" killed " + bob + " with \"lmg\"",
+      {"VALVE_ID", "\"Al<1><VALVE_ID_LAN><team_one>\" killed " + bob + " with \"rifle\"",
        "notSteam"},
       {"a quote in the killer's name",
-       "\"A\"l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "badNames"},
+       "\"A\"l<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"", "badNames"},
       {"a quote in the victim's name",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed \"B\"b<2><STEAM_0:0:22><alien1team>\" with "
-       "\"lmg\"",
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed \"B\"b<2><STEAM_0:0:22><team_two>\" with "
+       "\"rifle\"",
        "badNames"},
       {"a name that looks like a kill",
-       "\"x\" killed \"y<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"x\" killed \"y<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"",
        "badNames"},
-      {"< in a name", "\"A<l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+      {"< in a name", "\"A<l<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"",
        "badNames"},
-      {"> in a name", "\"A>l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+      {"> in a name", "\"A>l<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"",
        "badNames"},
       {"a lone continuation byte in the victim's name",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed \"B\x80ob<2><STEAM_0:0:22><alien1team>\" with "
-       "\"lmg\"",
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed \"B\x80ob<2><STEAM_0:0:22><team_two>\" with "
+       "\"rifle\"",
        "badUtf8"},
       {"invalid UTF-8",
-       "\"A\xC0\xAFl<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "badUtf8"},
+       "\"A\xC0\xAFl<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"", "badUtf8"},
       {"a surrogate",
-       "\"A\xED\xA0\x80l<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"",
+       "\"A\xED\xA0\x80l<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"",
        "badUtf8"},
-      {"cut in the weapon", "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lm",
+      {"cut in the weapon", "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"ri",
        "malformed"},
-      {"cut in the victim", "\"Al<1><STEAM_0:1:11><marine1team>\" killed \"Bob<2><STEAM_0:0:2",
+      {"cut in the victim", "\"Al<1><STEAM_0:1:11><team_one>\" killed \"Bob<2><STEAM_0:0:2",
        "malformed"},
       {"a burst of marks after the killer's first four",
-       "\"<1><STEAM_0:1:11" + std::string(70, '<') + "><m>\" killed " + bob + " with \"lmg\"",
+       "\"<1><STEAM_0:1:11" + std::string(70, '<') + "><m>\" killed " + bob + " with \"rifle\"",
        "malformed"},
       {"long names, ids and weapon: marks in three blocks",
-       "\"" + std::string(31, 'N') + "<12345><STEAM_0:1:1234567890><marine1team>\" killed \"" +
-           std::string(31, 'M') + "<2><STEAM_0:0:22><alien1team>\" with \"" + std::string(40, 'w') +
+       "\"" + std::string(31, 'N') + "<12345><STEAM_0:1:1234567890><team_one>\" killed \"" +
+           std::string(31, 'M') + "<2><STEAM_0:0:22><team_two>\" with \"" + std::string(40, 'w') +
            "\"",
        "counted", "STEAM_0:1:1234567890"},
       {"a kill of over 255 bytes, more than any server writes",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"" + std::string(200, 'w') +
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"" + std::string(200, 'w') +
            "\"",
        "counted", "STEAM_0:1:11"},
       {"a cut UTF-8 sequence at the line's end",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lm\xC3\"", "badUtf8"},
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"ri\xC3\"", "badUtf8"},
       {"a user id that is no number",
-       "\"Al<x><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"", "malformed"},
+       "\"Al<x><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"", "malformed"},
       {"words after the weapon",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\" (headshot)",
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\" (headshot)",
        "malformed"},
       {"a chat line saying killed", bob + " say \"killed \"", "otherEvents"},
       {"a chat line quoting a suicide", bob + " say \"x\" committed suicide with \"y\"",
@@ -147,7 +151,7 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
       {"a suicide's words without the weapon's quote",
        bob + " committed suicide with world>\" say \"gg\"", "otherEvents"},
       {"a weapon named \" with \"",
-       "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \" with \"", "malformed"},
+       "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \" with \"", "malformed"},
       {"the log's first line", "Log file started (file \"logs/L0314000.log\")", "otherEvents"},
   };
   // Every line reads the same both ways, or the quick way declines it; the
@@ -173,7 +177,7 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
     }
   }
   // Lines whose frame is wrong count as malformed whatever follows.
-  const std::string kill = "\"Al<1><STEAM_0:1:11><marine1team>\" killed " + bob + " with \"lmg\"";
+  const std::string kill = "\"Al<1><STEAM_0:1:11><team_one>\" killed " + bob + " with \"rifle\"";
   for (const char* frame : {"L 13/14/2024 - 21:07:55: ", "L 03/14/2024 - 24:07:55: ",
                             "L 03/14/24 - 21:07:55: ", "03/14/2024 - 21:07:55: "}) {
     SCOPED_TRACE(frame);
@@ -203,8 +207,8 @@ std::string KillLines(const char* date, int count, const char* killer, const cha
   std::string text;
   for (int k = 0; k < count; ++k) {
     text += std::string("L ") + date + " - 12:00:" + (k % 60 < 10 ? "0" : "") +
-            std::to_string(k % 60) + ": \"K<1><" + killer + "><marine1team>\" killed \"V<2><" +
-            victim + "><alien1team>\" with \"lmg\"\n";
+            std::to_string(k % 60) + ": \"K<1><" + killer + "><team_one>\" killed \"V<2><" +
+            victim + "><team_two>\" with \"rifle\"\n";
   }
   return text;
 }

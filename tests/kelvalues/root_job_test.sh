@@ -67,8 +67,8 @@ said() {
 kills() {
   k=0
   while [ "$k" -lt 30 ]; do
-    printf 'L 05/01/2024 - 20:00:%02d: "K<1><STEAM_0:0:1><marine1team>" killed "V<2><STEAM_0:0:2><alien1team>" with "lmg"\n' "$k"
-    printf 'L 05/01/2024 - 20:01:%02d: "K<1><STEAM_0:0:2><marine1team>" killed "V<2><STEAM_0:0:1><alien1team>" with "lmg"\n' "$k"
+    printf 'L 05/01/2024 - 20:00:%02d: "K<1><STEAM_0:0:1><team_one>" killed "V<2><STEAM_0:0:2><team_two>" with "rifle"\n' "$k"
+    printf 'L 05/01/2024 - 20:01:%02d: "K<1><STEAM_0:0:2><team_one>" killed "V<2><STEAM_0:0:1><team_two>" with "rifle"\n' "$k"
     k=$((k + 1))
   done
 }

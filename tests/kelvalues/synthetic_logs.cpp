@@ -107,8 +107,8 @@ void AppendPlayer(std::string& line, const SyntheticPlayer& player, std::size_t 
   line += ">\"";
 }
 
-constexpr const char* kWeapons[] = {"lmg", "knife", "shotgun", "bite", "swipe", "parasite"};
-constexpr const char* kTeams[] = {"marine1team", "alien1team"};
+constexpr const char* kWeapons[] = {"rifle", "knife", "shotgun", "claws", "slash", "spit"};
+constexpr const char* kTeams[] = {"team_one", "team_two"};
 
 // A line no rating may count, of one of the kinds servers and damaged files
 // hold.
@@ -121,51 +121,51 @@ void AppendNoise(std::string& line, std::mt19937_64& random,
   const SyntheticPlayer& q = players[b];
   switch (random() % 9) {
     case 0:  // chat
-      AppendPlayer(line, p, a + 1, "marine1team");
+      AppendPlayer(line, p, a + 1, "team_one");
       line += " say \"gg\"";
       break;
     case 1:  // team kill
-      AppendPlayer(line, p, a + 1, "marine1team");
+      AppendPlayer(line, p, a + 1, "team_one");
       line += " killed ";
-      AppendPlayer(line, q, b + 1, "marine1team");
-      line += " with \"lmg\"";
+      AppendPlayer(line, q, b + 1, "team_one");
+      line += " with \"rifle\"";
       break;
     case 2:  // a kill of himself
-      AppendPlayer(line, p, a + 1, "alien1team");
+      AppendPlayer(line, p, a + 1, "team_two");
       line += " killed ";
-      AppendPlayer(line, p, a + 1, "alien1team");
-      line += " with \"xenocide\"";
+      AppendPlayer(line, p, a + 1, "team_two");
+      line += " with \"blast\"";
       break;
     case 3:
-      AppendPlayer(line, p, a + 1, "marine1team");
+      AppendPlayer(line, p, a + 1, "team_one");
       line += " committed suicide with \"world\"";
       break;
     case 4:  // a bot
-      line += "\"[BOT] Grunt<99><BOT><alien1team>\" killed ";
-      AppendPlayer(line, q, b + 1, "marine1team");
-      line += " with \"bite\"";
+      line += "\"[BOT] Grunt<99><BOT><team_two>\" killed ";
+      AppendPlayer(line, q, b + 1, "team_one");
+      line += " with \"claws\"";
       break;
     case 5: {  // cut short, as a crash leaves the last line
-      AppendPlayer(line, p, a + 1, "marine1team");
+      AppendPlayer(line, p, a + 1, "team_one");
       line += " killed ";
-      AppendPlayer(line, q, b + 1, "alien1team");
+      AppendPlayer(line, q, b + 1, "team_two");
       line.resize(line.size() - 12);
       break;
     }
     case 6:  // a quote in a name
-      line += "\"Big \"Q\"<7><STEAM_0:1:4242><marine1team>\" killed ";
-      AppendPlayer(line, q, b + 1, "alien1team");
-      line += " with \"lmg\"";
+      line += "\"Big \"Q\"<7><STEAM_0:1:4242><team_one>\" killed ";
+      AppendPlayer(line, q, b + 1, "team_two");
+      line += " with \"rifle\"";
       break;
     case 7:  // bytes that are no UTF-8
-      line += "\"J\xFF\xFEy<8><STEAM_0:0:4343><marine1team>\" killed ";
-      AppendPlayer(line, q, b + 1, "alien1team");
-      line += " with \"lmg\"";
+      line += "\"J\xFF\xFEy<8><STEAM_0:0:4343><team_one>\" killed ";
+      AppendPlayer(line, q, b + 1, "team_two");
+      line += " with \"rifle\"";
       break;
     default:  // a LAN id
-      line += "\"Lanny<9><STEAM_ID_LAN><alien1team>\" killed ";
-      AppendPlayer(line, q, b + 1, "marine1team");
-      line += " with \"swipe\"";
+      line += "\"Lanny<9><STEAM_ID_LAN><team_two>\" killed ";
+      AppendPlayer(line, q, b + 1, "team_one");
+      line += " with \"slash\"";
       break;
   }
 }
