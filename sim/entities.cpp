@@ -66,7 +66,7 @@ SimState::SimState(int maxClientsWanted)
   players.resize(static_cast<std::size_t>(maxClients) + 1);
   clients.resize(static_cast<std::size_t>(maxClients) + 1);
   infoBuffers.resize(static_cast<std::size_t>(maxClients) + 1);
-  (void)std::snprintf(serverInfo.data(), serverInfo.size(), "\\*gamedir\\ns\\maxplayers\\%d",
+  (void)std::snprintf(serverInfo.data(), serverInfo.size(), "\\*gamedir\\mymod\\maxplayers\\%d",
                       maxClients);
   for (int i = 0; i < maxEntities; ++i) ClearEntity(i);
 

@@ -261,7 +261,7 @@ class SimServer {
   // and the game keeps "team": "" in the ready room, "team_one" for team
   // 1, "team_two" for 2, "team_three" for 3, "team_four" for 4, and
   // "team" followed by the number for any other team (e.g. "team-1").  The
-  // server's holds "*gamedir" ("ns") and "maxplayers".
+  // server's holds "*gamedir" ("mymod") and "maxplayers".
   std::string InfoKey(int slot, const std::string& key) const;
 
   // A client command through pfnClientCommand (words as pfnCmd_Argv gives

@@ -3,7 +3,7 @@
 # dist/SHA256SUMS with the checksums of everything it writes to dist/.
 #
 # Both archives hold the same tree, laid out as it goes into the game folder
-# (the folder of liblist.gam, e.g. ns/), so an operator unpacks either there:
+# (the folder of liblist.gam, e.g. mymod/), so an operator unpacks either there:
 #
 #   addons/kel/dlls/kel_mm_i386.so             Linux i386 plugin
 #   addons/kel/dlls/kel_mm.dll                 Windows i686 plugin

@@ -351,7 +351,7 @@ TEST_F(SimServerTest, UserIdsAndInfoKeysOfPlayersBotsAndTheServer) {
 
   char gamedir[] = "*gamedir";
   char absent[] = "no_such_key";
-  EXPECT_STREQ(Engine().pfnInfoKeyValue(Engine().pfnGetInfoKeyBuffer(nullptr), gamedir), "ns");
+  EXPECT_STREQ(Engine().pfnInfoKeyValue(Engine().pfnGetInfoKeyBuffer(nullptr), gamedir), "mymod");
   EXPECT_STREQ(Engine().pfnInfoKeyValue(info, absent), "");
   EXPECT_STREQ(Engine().pfnGetInfoKeyBuffer(server.Edict(0)), "");
   // An info value holds neither backslashes nor quotes: a hostile name

@@ -187,18 +187,18 @@ TEST(PlayerValuesPathTest, DirectoryOfTheLibraryThenTheFileName) {
     const char* file;
     const char* path;
   } cases[] = {
-      {"/srv/hl/ns/addons/kel/dlls/kel_mm.dll", "player_values.txt",
-       "/srv/hl/ns/addons/kel/dlls/player_values.txt"},
-      {"/srv/ns/dlls/kel_mm.dll", "stats/values.txt", "/srv/ns/dlls/stats/values.txt"},
+      {"/srv/hl/mymod/addons/kel/dlls/kel_mm.dll", "player_values.txt",
+       "/srv/hl/mymod/addons/kel/dlls/player_values.txt"},
+      {"/srv/mymod/dlls/kel_mm.dll", "stats/values.txt", "/srv/mymod/dlls/stats/values.txt"},
       {"kel_mm.dll", "stats/values.txt", "stats/values.txt"},  // no '/': nothing kept
       // Windows paths may use either slash.
       {"addons\\kel\\kel_mm.dll", "v.txt", "addons\\kel\\v.txt"},
-      {"C:\\hlds\\ns/addons\\kel_mm.dll", "v.txt", "C:\\hlds\\ns/addons\\v.txt"},
-      {"C:\\hlds\\ns\\addons/kel_mm.dll", "v.txt", "C:\\hlds\\ns\\addons/v.txt"},
-      {"/srv/ns/dlls/kel_mm.dll", "", "/srv/ns/dlls/"},  // the directory: fails to load
+      {"C:\\hlds\\mymod/addons\\kel_mm.dll", "v.txt", "C:\\hlds\\mymod/addons\\v.txt"},
+      {"C:\\hlds\\mymod\\addons/kel_mm.dll", "v.txt", "C:\\hlds\\mymod\\addons/v.txt"},
+      {"/srv/mymod/dlls/kel_mm.dll", "", "/srv/mymod/dlls/"},  // the directory: fails to load
       {"/kel_mm.so", "v.txt", "/v.txt"},
       {"", "v.txt", "v.txt"},
-      {"/srv/ns/dlls/", "../v.txt", "/srv/ns/dlls/../v.txt"},  // taken unchanged
+      {"/srv/mymod/dlls/", "../v.txt", "/srv/mymod/dlls/../v.txt"},  // taken unchanged
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PlayerValuesPath(c.library, c.file), c.path) << c.library << " + " << c.file;
