@@ -8,11 +8,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "command_line.h"
 #include "rating.h"
 #include "readings_agree.h"
 #include "temp_folder.h"
@@ -359,6 +361,78 @@ TEST(LogReader, EveryPieceBoundaryReadsAlike) {
   }
   for (const std::size_t piece : pieces) {
     ASSERT_EQ(Kinds(read(piece)), Kinds(whole)) << "pieces of " << piece << " bytes";
+  }
+}
+
+// How a file is told plain or compressed, and what its end or a fault
+// comes to, read in pieces of a byte, of a few and whole: the first two
+// bytes alone make it compressed; a compressed file cut anywhere is
+// truncated and read up to the cut; one that is corrupt, a missing file
+// and a folder are unreadable, with the reason after the quoted path.
+TEST(LogReader, FilesAreToldApartAndTheirFaultsCounted) {
+  TempFolder temp;
+  const std::string kills = KillLines("06/30/2024", 40, "STEAM_0:0:1", "STEAM_0:1:2");
+  std::string compressed;
+  {
+    const std::string path = temp.path() + "/whole.gz";
+    WriteGzip(path, kills);
+    std::ifstream in(path, std::ios::binary);
+    compressed.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  // The first block after the 10 bytes of the header, of a type there is none of.
+  std::string corrupt = compressed;
+  corrupt[10] = '\xff';
+  const auto pathOf = [&temp](const char* name) { return temp.path() + "/" + name; };
+  struct Case {
+    const char* name;
+    std::string content;  // written to the file; "folder" and "missing" write none
+    bool read;
+    uint64_t lines, counted, malformed, truncated, unreadable;
+    std::string why;  // what the error says after the path, "" for none, "*" for anything
+  };
+  const Case cases[] = {
+      {"plain", kills, true, 40, 40, 0, 0, 0, ""},
+      {"plain, its last line without LF", kills.substr(0, kills.size() - 1), true, 40, 40, 0, 0, 0,
+       ""},
+      {"empty", "", true, 0, 0, 0, 0, 0, ""},
+      {"a byte of the magic", "\x1f", true, 1, 0, 1, 0, 0, ""},
+      {"the magic's bytes swapped", "\x8b\x1f\n" + kills, true, 41, 40, 1, 0, 0, ""},
+      {"compressed", compressed, true, 40, 40, 0, 0, 0, ""},
+      {"the magic alone", "\x1f\x8b", true, 0, 0, 0, 1, 0, ""},
+      {"compressed, cut in its header", compressed.substr(0, 5), true, 0, 0, 0, 1, 0, ""},
+      {"compressed, corrupt", corrupt, false, 0, 0, 0, 0, 1,
+       pathOf("compressed, corrupt") + ": invalid block type"},
+      {"missing", "", false, 0, 0, 0, 0, 1, "No such file or directory"},
+      {"folder", "", false, 0, 0, 0, 0, 1, "*"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = pathOf(c.name);
+    if (std::string(c.name) == "folder") {
+      std::filesystem::create_directory(path);
+    } else if (std::string(c.name) != "missing") {
+      WritePlain(path, c.content);
+    }
+    for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, kReadPieceBytes}) {
+      SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(pieceBytes));
+      KillTally tally;
+      LogCounts counts;
+      std::string error;
+      EXPECT_EQ(ReadLogFile(path, tally, counts, error, pieceBytes), c.read) << error;
+      EXPECT_EQ(
+          std::make_tuple(counts.files, counts.lines, counts.counted, counts.malformed,
+                          counts.truncatedFiles, counts.unreadableFiles),
+          std::make_tuple(uint64_t{1}, c.lines, c.counted, c.malformed, c.truncated, c.unreadable));
+      const std::string said = "cannot read " + QuoteArgument(path) + ": ";
+      if (c.why.empty()) {
+        EXPECT_EQ(error, "");
+      } else {
+        EXPECT_EQ(error.substr(0, said.size()), said);
+        EXPECT_GT(error.size(), said.size());
+        if (c.why != "*") {
+          EXPECT_EQ(error.substr(said.size()), c.why);
+        }
+      }
+    }
   }
 }
 
