@@ -202,48 +202,115 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
   return true;
 }
 
-bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
-                 std::size_t pieceBytes) {
-  ++counts.files;
+namespace {
+
+// O_BINARY: Windows would otherwise take CR LF for LF, and stop at a ^Z.
+#if defined(_WIN32)
+constexpr int kOpenToRead = O_RDONLY | O_BINARY;
+#else
+constexpr int kOpenToRead = O_RDONLY | O_CLOEXEC;
+#endif
+
+// The bytes a gzip stream begins with.
+constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
+
+// A file's lines read a piece at a time: each piece goes after what was
+// left of a line the previous one cut, and its whole lines are tallied.
+class PieceReader {
+ public:
+  explicit PieceReader(std::size_t pieceBytes)
+      : pieceBytes_(pieceBytes),
+        // Room for the whole blocks FindLine loads beyond a piece (zeroed
+        // after each read; the rest is not cleared beforehand, as a small
+        // file would pay for a piece it never touches).
+        buffer_(std::make_unique_for_overwrite<char[]>(pieceBytes + kMaxLineBytes + kBlock)) {}
+
+  std::size_t PieceBytes() const { return pieceBytes_; }
+  // Where the next piece goes, with room for PieceBytes().
+  char* Room() const { return buffer_.get() + kept_; }
+
+  // Tallies the lines of the `got` bytes just read at Room() that an LF
+  // ends, and keeps the one the piece's end cut.
+  void Take(std::size_t got, KillTally& tally, LogCounts& counts) {
+    char* const end = Room() + got;
+    std::memset(end, 0, kBlock);
+    const char* const rest = TallyPiece(buffer_.get(), end, tally, counts, memo_, skipping_);
+    kept_ = skipping_ ? 0 : static_cast<std::size_t>(end - rest);
+    std::memmove(buffer_.get(), rest, kept_);
+  }
+
+  // Tallies the line the file's end cut: a plain file may simply end
+  // without an LF, and its last line is whole.
+  void TakeLastLine(KillTally& tally, LogCounts& counts) {
+    if (kept_ > 0 && !skipping_) {
+      TallyLine(std::string_view(buffer_.get(), kept_), tally, counts, &memo_);
+    }
+  }
+
+  // Reads pieces from `read`, which puts up to `bytes` at `to` and says
+  // how many (fewer only at the file's end, -1 for an error), until the
+  // file ends or the tally is full.  False on an error.
+  template <typename Read>
+  bool TakeAll(Read read, KillTally& tally, LogCounts& counts) {
+    while (!tally.Full()) {
+      const long got = read(Room(), pieceBytes_);
+      if (got < 0) return false;
+      if (got == 0) break;
+      Take(static_cast<std::size_t>(got), tally, counts);
+    }
+    return true;
+  }
+
+ private:
+  std::size_t pieceBytes_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t kept_ = 0;  // bytes of a cut line at the buffer's start
+  FrameMemo memo_;
+  bool skipping_ = false;  // inside a line too long to read, until its LF
+};
+
+// Reads up to `bytes` of `fd` into `to`: fewer only at the file's end.
+// The count, or -1 (errno says why).
+long ReadUpTo(int fd, char* to, std::size_t bytes) {
+  std::size_t got = 0;
+  while (got < bytes) {
+#if defined(_WIN32)
+    const int now = read(fd, to + got, static_cast<unsigned>(bytes - got));
+#else
+    const ssize_t now = read(fd, to + got, bytes - got);
+#endif
+    if (now < 0 && errno == EINTR) continue;
+    if (now < 0) return -1;
+    if (now == 0) break;
+    got += static_cast<std::size_t>(now);
+  }
+  return static_cast<long>(got);
+}
+
+bool Unreadable(const std::string& path, const char* why, LogCounts& counts, std::string& error) {
+  ++counts.unreadableFiles;
+  error = "cannot read " + QuoteArgument(path) + ": " + why;
+  return false;
+}
+
+// Reads a gzip-compressed file through zlib's stream.
+bool ReadCompressedLog(const std::string& path, KillTally& tally, LogCounts& counts,
+                       std::string& error, std::size_t pieceBytes) {
   struct Closer {
     void operator()(gzFile_s* file) const { gzclose(file); }
   };
   const std::unique_ptr<gzFile_s, Closer> file(gzopen(path.c_str(), "rb"));
-  if (!file) {
-    ++counts.unreadableFiles;
-    error = "cannot read " + QuoteArgument(path) + ": " + std::strerror(errno);
-    return false;
-  }
-  pieceBytes = std::clamp<std::size_t>(pieceBytes, 1, kReadPieceBytes);
+  if (!file) return Unreadable(path, std::strerror(errno), counts, error);
   // zlib's buffers (this much in, twice as much out) sized to the pieces:
-  // a test's small pieces need no 192 KB.  A plain file is read straight
-  // into the piece only when the piece is at least twice zlib's buffer,
-  // after what zlib read to tell the kinds apart: at a quarter, every piece
-  // is, and the file is never copied twice.
+  // a test's small pieces need no 192 KB.
   gzbuffer(file.get(),
            static_cast<unsigned>(std::clamp<std::size_t>(pieceBytes / 4, 8192, 1u << 16)));
-  // The piece read, after what was left of a line the previous piece cut,
-  // and room for the whole blocks FindLine loads beyond it (zeroed after
-  // each read; the rest is not cleared beforehand, as a small file would
-  // pay for a piece it never touches).
-  const auto buffer = std::make_unique_for_overwrite<char[]>(pieceBytes + kMaxLineBytes + kBlock);
-  std::size_t kept = 0;  // bytes of a cut line at the buffer's start
-  FrameMemo memo;
-  bool skipping = false;  // inside a line too long to read, until its LF
-  bool failed = false;
-  while (!tally.Full()) {
-    const int got = gzread(file.get(), buffer.get() + kept, static_cast<unsigned>(pieceBytes));
-    if (got < 0) {
-      failed = true;
-      break;
-    }
-    if (got == 0) break;
-    char* const end = buffer.get() + kept + static_cast<std::size_t>(got);
-    std::memset(end, 0, kBlock);
-    const char* const rest = TallyPiece(buffer.get(), end, tally, counts, memo, skipping);
-    kept = skipping ? 0 : static_cast<std::size_t>(end - rest);
-    std::memmove(buffer.get(), rest, kept);
-  }
+  PieceReader reader(pieceBytes);
+  const bool read = reader.TakeAll(
+      [&file](char* to, std::size_t bytes) {
+        return static_cast<long>(gzread(file.get(), to, static_cast<unsigned>(bytes)));
+      },
+      tally, counts);
   int zlibError = Z_OK;
   const char* const zlibText = gzerror(file.get(), &zlibError);
   if (zlibError == Z_BUF_ERROR) {
@@ -251,16 +318,44 @@ bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, s
     ++counts.truncatedFiles;
     return true;
   }
-  if (failed || zlibError != Z_OK) {
-    ++counts.unreadableFiles;
-    error = "cannot read " + QuoteArgument(path) + ": " +
-            (zlibError == Z_ERRNO || zlibText == nullptr ? std::strerror(errno) : zlibText);
-    return false;
+  if (!read || zlibError != Z_OK) {
+    return Unreadable(path,
+                      zlibError == Z_ERRNO || zlibText == nullptr ? std::strerror(errno) : zlibText,
+                      counts, error);
   }
-  // A last line without its LF is whole: a plain file may simply end so.
-  if (kept > 0 && !skipping) {
-    TallyLine(std::string_view(buffer.get(), kept), tally, counts, &memo);
+  reader.TakeLastLine(tally, counts);
+  return true;
+}
+
+}  // namespace
+
+bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
+                 std::size_t pieceBytes) {
+  ++counts.files;
+  pieceBytes = std::clamp<std::size_t>(pieceBytes, 1, kReadPieceBytes);
+  const int fd = open(path.c_str(), kOpenToRead);
+  if (fd < 0) return Unreadable(path, std::strerror(errno), counts, error);
+  struct Closer {
+    int fd;
+    ~Closer() { (void)close(fd); }
+  } closer{fd};
+  // Told apart by the first two bytes, as zlib tells them; a compressed
+  // file is opened again by zlib, so that its messages name the path.  A
+  // plain one, nearly every log, is read with no zlib stream at all.
+  char magic[sizeof kGzipMagic];
+  const long sniffed = ReadUpTo(fd, magic, sizeof magic);
+  if (sniffed == sizeof magic && std::memcmp(magic, kGzipMagic, sizeof magic) == 0) {
+    return ReadCompressedLog(path, tally, counts, error, pieceBytes);
   }
+  if (sniffed < 0 || lseek(fd, 0, SEEK_SET) != 0) {
+    return Unreadable(path, std::strerror(errno), counts, error);
+  }
+  PieceReader reader(pieceBytes);
+  if (!reader.TakeAll([fd](char* to, std::size_t bytes) { return ReadUpTo(fd, to, bytes); }, tally,
+                      counts)) {
+    return Unreadable(path, std::strerror(errno), counts, error);
+  }
+  reader.TakeLastLine(tally, counts);
   return true;
 }
 
