@@ -9,8 +9,7 @@
 // one; and a file counts alike whatever size the pieces it is read in (a
 // size the input chooses), so the pieces end at every place in and around
 // lines of any length, overlong ones among them.
-#include <sys/mman.h>
-#include <unistd.h>
+#include <sanitizer/asan_interface.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -69,24 +68,33 @@ auto Kinds(const kelvalues::LogCounts& c) {
                          c.notSteam, c.badNames, c.badUtf8, c.malformed, c.longLines);
 }
 
-// The input as a file in memory, made once and rewritten for each input.
-const std::string& FileOf(const uint8_t* data, size_t size) {
-  static const int file = memfd_create("log", 0);
-  static const std::string path = "/proc/self/fd/" + std::to_string(file);
-  KEL_FUZZ_CHECK(file >= 0 && pwrite(file, data, size, 0) == static_cast<ssize_t>(size) &&
-                     ftruncate(file, static_cast<off_t>(size)) == 0,
-                 "cannot make the file in memory");
-  return path;
+// A line's bytes, held so that reading past them is a fault ASan sees, as
+// past a buffer of exactly their size: the bytes after them are poisoned.
+// Two buffers, kept from line to line and from input to input (a buffer
+// made for each line was the target's dearest cost), take turns, the one
+// not in use poisoned whole, so that reading the line before is a fault
+// too.
+const std::vector<char>& HeldLine(const char* bytes, std::size_t size) {
+  static std::vector<char> held[2];
+  static std::size_t turn = 0;
+  const std::vector<char>& before = held[turn];
+  ASAN_POISON_MEMORY_REGION(before.data(), before.capacity());
+  turn ^= 1;
+  std::vector<char>& line = held[turn];
+  ASAN_UNPOISON_MEMORY_REGION(line.data(), line.capacity());
+  line.assign(bytes, bytes + size);
+  ASAN_POISON_MEMORY_REGION(line.data() + size, line.capacity() - size);
+  return line;
 }
 
-// The bytes as a file, read as from-logs reads one: a piece of
+// The bytes as a file, read as from-logs reads a plain one: a piece of
 // `pieceBytes` at a time, each line's end found together with its marks.
 // What a kill comes to does not depend on the kills `tally` holds.
 kelvalues::LogCounts ReadAsFile(const uint8_t* data, size_t size, std::size_t pieceBytes,
                                 kelvalues::KillTally& tally) {
   kelvalues::LogCounts counts;
-  std::string error;
-  (void)kelvalues::ReadLogFile(FileOf(data, size), tally, counts, error, pieceBytes);
+  kelvalues::ReadLogText(std::string_view(reinterpret_cast<const char*>(data), size), tally, counts,
+                         pieceBytes);
   return counts;
 }
 
@@ -109,10 +117,9 @@ std::size_t PieceBytes(const uint8_t* data, size_t size, std::size_t longest) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Each line gets a buffer of exactly its size, so that reading past it is
-  // a fault ASan sees.  `asFile` is what the lines must count as when read
-  // as a file, where a line longer than kMaxLineBytes is skipped unread
-  // (and counted alone into `aside`).
+  // Reading past a line is a fault ASan sees (HeldLine).  `asFile` is what
+  // the lines must count as when read as a file, where a line longer than
+  // kMaxLineBytes is skipped unread (and counted alone into `aside`).
   kelvalues::FrameMemo memo;
   kelvalues::KillTally tally(30);
   kelvalues::LogCounts asFile;
@@ -125,16 +132,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          : nullptr;
     const std::size_t end = lf ? static_cast<std::size_t>(lf - bytes) : size;
     const bool overlong = end - start > kelvalues::kMaxLineBytes;
-    CheckLine(std::vector<char>(bytes + start, bytes + end), memo, tally,
-              overlong ? aside : asFile);
+    CheckLine(HeldLine(bytes + start, end - start), memo, tally, overlong ? aside : asFile);
     if (overlong) ++asFile.longLines;
     longest = std::max(longest, end - start);
     start = end + 1;
   }
-  // Read as a file, every line counts as it did alone, unless the file is
-  // taken for compressed.
-  const bool compressed = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
-  if (compressed) return 0;  // a broken stream may end at another place in other pieces
+  // Read as a file, every line counts as it did alone.
   const std::size_t piece = PieceBytes(data, size, longest);
   KEL_FUZZ_CHECK(Kinds(ReadAsFile(data, size, piece, tally)) == Kinds(asFile),
                  "the file counts otherwise than its lines alone, in pieces of " +

@@ -329,6 +329,21 @@ bool ReadCompressedLog(const std::string& path, KillTally& tally, LogCounts& cou
 
 }  // namespace
 
+void ReadLogText(std::string_view text, KillTally& tally, LogCounts& counts,
+                 std::size_t pieceBytes) {
+  PieceReader reader(std::clamp<std::size_t>(pieceBytes, 1, kReadPieceBytes));
+  (void)reader.TakeAll(
+      [&text](char* to, std::size_t bytes) {
+        const std::size_t got = std::min(bytes, text.size());
+        if (got == 0) return 0L;
+        std::memcpy(to, text.data(), got);
+        text.remove_prefix(got);
+        return static_cast<long>(got);
+      },
+      tally, counts);
+  reader.TakeLastLine(tally, counts);
+}
+
 bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
                  std::size_t pieceBytes) {
   ++counts.files;

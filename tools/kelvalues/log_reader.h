@@ -114,6 +114,11 @@ inline constexpr std::size_t kReadPieceBytes = std::size_t{1} << 18;
 bool ReadLogFile(const std::string& path, KillTally& tally, LogCounts& counts, std::string& error,
                  std::size_t pieceBytes = kReadPieceBytes);
 
+// Reads `text`, the whole of a plain log, as ReadLogFile reads a plain
+// file's bytes: `pieceBytes` at a time, until the tally is full.
+void ReadLogText(std::string_view text, KillTally& tally, LogCounts& counts,
+                 std::size_t pieceBytes = kReadPieceBytes);
+
 // Reads one line into `tally` and `counts` (what ReadLogFile does for each).
 void TallyLine(std::string_view line, KillTally& tally, LogCounts& counts,
                FrameMemo* memo = nullptr);
