@@ -77,11 +77,12 @@ auto Kinds(const kelvalues::LogCounts& c) {
 const std::vector<char>& HeldLine(const char* bytes, std::size_t size) {
   static std::vector<char> held[2];
   static std::size_t turn = 0;
+  // Only a buffer's line was left unpoisoned: the bytes after it still are.
   const std::vector<char>& before = held[turn];
-  ASAN_POISON_MEMORY_REGION(before.data(), before.capacity());
+  ASAN_POISON_MEMORY_REGION(before.data(), before.size());
   turn ^= 1;
   std::vector<char>& line = held[turn];
-  ASAN_UNPOISON_MEMORY_REGION(line.data(), line.capacity());
+  ASAN_UNPOISON_MEMORY_REGION(line.data(), std::min(size, line.capacity()));
   line.assign(bytes, bytes + size);
   ASAN_POISON_MEMORY_REGION(line.data() + size, line.capacity() - size);
   return line;
