@@ -104,10 +104,11 @@ bool ListLogFiles(const std::vector<std::string>& paths, std::vector<std::string
 // The bytes ReadLogFile reads at a time, and the most it takes.
 inline constexpr std::size_t kReadPieceBytes = std::size_t{1} << 18;
 
-// Reads one file, plain or gzip-compressed (told apart by its content),
-// feeding each line to `tally` and counting it in `counts`, `pieceBytes`
-// (1 to kReadPieceBytes; smaller only for tests) at a time, until the tally
-// is full.  A compressed file that ends early counts as truncated, and its
+// Reads one file, plain or gzip-compressed (told apart by its first two
+// bytes, as zlib tells them; a plain one is read without zlib), feeding
+// each line to `tally` and counting it in `counts`, `pieceBytes` (1 to
+// kReadPieceBytes; smaller only for tests) at a time, until the tally is
+// full.  A compressed file that ends early counts as truncated, and its
 // lines up to the cut are read, the cut line itself is not.  False, with
 // `error` naming the file and why, when it cannot be opened or read (it is
 // then counted as unreadable; the lines read before the error count).
