@@ -72,6 +72,14 @@ TEST(LogReader, EachKindOfLineCountsAsWhatItIs) {
        "\"Al<1><STEAM_0:1:11><Blue Moths>\" killed \"Bob<2><STEAM_0:0:22><\xC3\xA9quipe 2>\" with "
        "\"rifle\"",
        "counted", "STEAM_0:1:11"},
+      {"teams of 12 bytes that differ only in their last four",
+       "\"Al<1><STEAM_0:1:11><team_red_one>\" killed \"Bob<2><STEAM_0:0:22><team_red_two>\" with "
+       "\"rifle\"",
+       "counted", "STEAM_0:1:11"},
+      {"a team kill under a name of 19 bytes",
+       "\"Al<1><STEAM_0:1:11><the long team name>\" killed \"Bob<2><STEAM_0:0:22><the long team "
+       "name>\" with \"rifle\"",
+       "teamKills"},
       {"a kill of oneself", bob + " killed " + bob + " with \"blast\"", "suicides"},
       {"oneself under two forms of the id",
        "\"Bob<2><STEAM_1:0:22><team_one>\" killed " + bob + " with \"rifle\"", "suicides"},
@@ -250,6 +258,46 @@ Reading ReadAll(const std::vector<std::string>& paths, double halfLifeDays) {
   }
   std::sort(reading.strengths.begin(), reading.strengths.end());
   return reading;
+}
+
+// The frame memo, carried from line to line, skips the date and the minute
+// a line shares with the one before; each line still reads as it does
+// alone, a leap second and bad seconds after a good minute among them.
+TEST(LogReader, FrameMemoReadsEachLineAsAlone) {
+  const std::string kill =
+      "\"Al<1><STEAM_0:1:11><team_one>\" killed \"Bob<2><STEAM_0:0:22><team_two>\" with \"rifle\"";
+  const struct {
+    const char* frame;
+    bool good;
+  } lines[] = {
+      {"L 03/14/2024 - 21:07:55: ", true},  {"L 03/14/2024 - 21:07:56: ", true},
+      {"L 03/14/2024 - 21:07:61: ", false}, {"L 03/14/2024 - 21:07:6x: ", false},
+      {"L 03/14/2024 - 21:07:59: ", true},  {"L 03/14/2024 - 21:08:60: ", true},
+      {"L 03/14/2024 - 21:08:30: ", true},  {"L 03/14/2024 - 21:08:30 - ", false},
+      {"L 03/15/2024 - 21:08:31: ", true},  {"L 03/15/2024 - 24:08:31: ", false},
+      {"L 03/15/2024 - 21:08:31: ", true},
+  };
+  FrameMemo memo;
+  std::vector<int64_t> times;
+  for (const auto& [frame, good] : lines) {
+    SCOPED_TRACE(frame);
+    const std::string line = frame + kill;
+    KillLine alone;
+    KillLine remembered;
+    const LineKind kind = ReadLogLineCarefully(line, alone);
+    EXPECT_EQ(kind, good ? LineKind::Kill : LineKind::Malformed);
+    ASSERT_EQ(ReadLogLine(line, remembered, &memo), kind);
+    if (good) {
+      EXPECT_EQ(remembered.time, alone.time);
+      times.push_back(alone.time);
+    }
+  }
+  // 21:08:60, the first of its minute, is 21:09:00, thirty seconds after
+  // 21:08:30; the next day's 21:08:31 is a day and a second after that.
+  ASSERT_EQ(times.size(), 7u);
+  EXPECT_EQ(times[3] - times[2], 61);
+  EXPECT_EQ(times[3] - times[4], 30);
+  EXPECT_EQ(times[5] - times[4], 86400 + 1);
 }
 
 TEST(LogReader, FolderOfPlainGzipAndCutFilesReadsTheSameInAnyOrder) {

@@ -55,6 +55,31 @@ int64_t ReadTimeOfDay(std::string_view line) {
   return int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
 }
 
+// The seconds of the frame's "SS: " (its minute read before), or -1.
+int64_t ReadSecond(std::string_view line) {
+  const char tens = line[21];
+  const char ones = line[22];
+  if (tens < '0' || tens > '6' || ones < '0' || ones > '9' || line[23] != ':' || line[24] != ' ') {
+    return -1;
+  }
+  const int second = (tens - '0') * 10 + (ones - '0');
+  return second > 60 ? -1 : second;
+}
+
+// Whether the 21 bytes of a frame's date and minute at `line` are those
+// at `memo`: three words, overlapping.
+bool SameMinute(const char* line, const char* memo) {
+  uint64_t a[3];
+  uint64_t b[3];
+  std::memcpy(&a[0], line, 8);
+  std::memcpy(&a[1], line + 8, 8);
+  std::memcpy(&a[2], line + 13, 8);
+  std::memcpy(&b[0], memo, 8);
+  std::memcpy(&b[1], memo + 8, 8);
+  std::memcpy(&b[2], memo + 13, 8);
+  return ((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2])) == 0;
+}
+
 // Whether the 15 bytes of a frame's date at `line` are those at `memo`:
 // two words that overlap by a byte.
 bool SameDate(const char* line, const char* memo) {
@@ -156,32 +181,41 @@ std::size_t SequenceLength(const unsigned char* bytes, std::size_t k, std::size_
 
 bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (line.size() < kFrameBytes) return false;
-  constexpr std::size_t kMemoBytes = sizeof memo->text;
-  static_assert(kMemoBytes == 15, "SameDate compares 15 bytes");
+  static_assert(sizeof memo->text == 21, "the memo holds the frame up to its seconds");
+  constexpr std::size_t kMinuteBytes = 21;
+  if (memo && memo->minuteValid && SameMinute(line.data(), memo->text)) {
+    const int64_t second = ReadSecond(line);
+    time = memo->minuteStart + second;
+    return second >= 0;
+  }
+  int64_t dayStart = 0;
   if (memo && memo->valid && SameDate(line.data(), memo->text)) {
-    const int64_t ofDay = ReadTimeOfDay(line);
-    time = memo->dayStart + ofDay;
-    return ofDay >= 0;
-  }
-  if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
-      line.substr(12, 3) != " - ") {
-    return false;
-  }
-  int month = 0;
-  int day = 0;
-  int year = 0;
-  if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
-      month < 1 || month > 12 || day < 1 || day > 31) {
-    return false;
+    dayStart = memo->dayStart;
+  } else {
+    if (line[0] != 'L' || line[1] != ' ' || line[4] != '/' || line[7] != '/' ||
+        line.substr(12, 3) != " - ") {
+      return false;
+    }
+    int month = 0;
+    int day = 0;
+    int year = 0;
+    if (!Digits(line, 2, 2, month) || !Digits(line, 5, 2, day) || !Digits(line, 8, 4, year) ||
+        month < 1 || month > 12 || day < 1 || day > 31) {
+      return false;
+    }
+    dayStart = DaysFromCivil(year, month, day) * 86400;
   }
   const int64_t ofDay = ReadTimeOfDay(line);
   if (ofDay < 0) return false;
-  const int64_t dayStart = DaysFromCivil(year, month, day) * 86400;
   time = dayStart + ofDay;
   if (memo) {
-    std::memcpy(memo->text, line.data(), kMemoBytes);
+    // Kept only from a line read whole: a memo holds a date and a minute
+    // that were read and found good.
+    std::memcpy(memo->text, line.data(), kMinuteBytes);
     memo->dayStart = dayStart;
+    memo->minuteStart = time - ReadSecond(line);  // a leap second's 60 too
     memo->valid = true;
+    memo->minuteValid = true;
   }
   return true;
 }

@@ -38,12 +38,15 @@ struct KillLine {
   std::string_view victimTeam;
 };
 
-// The previous line's date, which the next line of a log mostly repeats:
-// read once, compared after (the time of day changes nearly every line).
+// The previous line's date and minute, which the next line of a log
+// mostly repeats: read once, compared after (the second changes nearly
+// every line).
 struct FrameMemo {
-  char text[15] = {};    // "L MM/DD/YYYY - "
-  int64_t dayStart = 0;  // the date's first second, since 1970-01-01 as if UTC
-  bool valid = false;
+  char text[21] = {};        // "L MM/DD/YYYY - HH:MM:"
+  int64_t dayStart = 0;      // the date's first second, since 1970-01-01 as if UTC
+  int64_t minuteStart = 0;   // the minute's
+  bool valid = false;        // text's date and dayStart hold
+  bool minuteValid = false;  // and its minute and minuteStart
 };
 
 // Reads one line, without its LF; a CR before the LF is ignored.  For
