@@ -181,9 +181,9 @@ std::size_t SequenceLength(const unsigned char* bytes, std::size_t k, std::size_
 
 bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (line.size() < kFrameBytes) return false;
-  static_assert(sizeof memo->text == 21, "the memo holds the frame up to its seconds");
-  constexpr std::size_t kMinuteBytes = 21;
-  if (memo && memo->minuteValid && SameMinute(line.data(), memo->text)) {
+  constexpr std::size_t kMemoBytes = sizeof memo->text;
+  static_assert(kMemoBytes == 21, "SameMinute compares 21 bytes, SameDate the first 15");
+  if (memo && memo->valid && SameMinute(line.data(), memo->text)) {
     const int64_t second = ReadSecond(line);
     time = memo->minuteStart + second;
     return second >= 0;
@@ -211,11 +211,10 @@ bool ReadFrame(std::string_view line, int64_t& time, FrameMemo* memo) {
   if (memo) {
     // Kept only from a line read whole: a memo holds a date and a minute
     // that were read and found good.
-    std::memcpy(memo->text, line.data(), kMinuteBytes);
+    std::memcpy(memo->text, line.data(), kMemoBytes);
     memo->dayStart = dayStart;
     memo->minuteStart = time - ReadSecond(line);  // a leap second's 60 too
     memo->valid = true;
-    memo->minuteValid = true;
   }
   return true;
 }

@@ -42,11 +42,10 @@ struct KillLine {
 // mostly repeats: read once, compared after (the second changes nearly
 // every line).
 struct FrameMemo {
-  char text[21] = {};        // "L MM/DD/YYYY - HH:MM:"
-  int64_t dayStart = 0;      // the date's first second, since 1970-01-01 as if UTC
-  int64_t minuteStart = 0;   // the minute's
-  bool valid = false;        // text's date and dayStart hold
-  bool minuteValid = false;  // and its minute and minuteStart
+  char text[21] = {};       // "L MM/DD/YYYY - HH:MM:"
+  int64_t dayStart = 0;     // the date's first second, since 1970-01-01 as if UTC
+  int64_t minuteStart = 0;  // the minute's
+  bool valid = false;
 };
 
 // Reads one line, without its LF; a CR before the LF is ignored.  For
