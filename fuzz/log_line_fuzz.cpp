@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "log_line.h"
 #include "log_reader.h"
 #include "rating.h"
 #include "readings_agree.h"
@@ -42,24 +43,28 @@ void CheckLine(const std::vector<char>& line, kelvalues::FrameMemo& memo,
   const std::string disagreement = kelvalues::Disagreement(text, quick, fresh, freshKind);
   KEL_FUZZ_CHECK(disagreement.empty(), "the quick and the careful way disagree (" + disagreement +
                                            "): " + kel_fuzz::Shown(std::string(text)));
-  // The memo, carried from line to line, against the careful way without.
-  kelvalues::KillLine remembered;
-  const LineKind kind = kelvalues::ReadLogLine(text, remembered, &memo);
-  KEL_FUZZ_CHECK(kind == freshKind,
-                 "the frame memo changed what the line is: " + kel_fuzz::Shown(std::string(text)));
-  if (kind == LineKind::Kill) {
-    KEL_FUZZ_CHECK(remembered.time == fresh.time, "the frame memo changed the kill's time");
+  // The memo, carried from line to line, against the frame read alone: the
+  // frame is all of a line the memo can change.
+  int64_t alone = 0;
+  int64_t remembered = 0;
+  const bool framed = kelvalues::ReadFrame(text, alone, nullptr);
+  KEL_FUZZ_CHECK(
+      kelvalues::ReadFrame(text, remembered, &memo) == framed,
+      "the frame memo changed whether the line is framed: " + kel_fuzz::Shown(std::string(text)));
+  KEL_FUZZ_CHECK(!framed || remembered == alone, "the frame memo changed the line's time");
+  if (freshKind == LineKind::Kill) {
     for (std::string_view part :
-         {remembered.killerId, remembered.killerTeam, remembered.victimId, remembered.victimTeam}) {
+         {fresh.killerId, fresh.killerTeam, fresh.victimId, fresh.victimTeam}) {
       KEL_FUZZ_CHECK(Inside(part, line), "a kill's part lies outside its line");
     }
     KEL_FUZZ_CHECK(!fresh.killerId.empty() && !fresh.victimId.empty(), "a kill without ids");
     KEL_FUZZ_CHECK(kelvalues::IsValidUtf8(text), "a kill line that is not UTF-8");
   }
   const uint64_t before = counts.counted;
-  kelvalues::CountLine(kind, remembered, tally, counts);
+  kelvalues::CountLine(freshKind, fresh, tally, counts);
   KEL_FUZZ_CHECK(counts.counted <= before + 1, "one line counted twice");
-  KEL_FUZZ_CHECK(counts.counted == before || kind == LineKind::Kill, "a line counted as no kill");
+  KEL_FUZZ_CHECK(counts.counted == before || freshKind == LineKind::Kill,
+                 "a line counted as no kill");
 }
 
 // What the counts of lines of each kind say; the files read differ.
