@@ -12,10 +12,10 @@ namespace kelvalues {
 // What the quick reading of `line` finds otherwise than the careful one:
 // empty when the two agree (the same kind and, for a kill, the same ids,
 // teams and time) or the quick one declines.  `quick` says whether it read
-// the line; `careful` and `carefulKind` are the careful reading.
+// the line; `careful` and `carefulKind` are the careful reading, `fast`
+// the quick one's kill.
 inline std::string Disagreement(std::string_view line, bool& quick, KillLine& careful,
-                                LineKind& carefulKind) {
-  KillLine fast;
+                                LineKind& carefulKind, KillLine& fast) {
   LineKind fastKind = LineKind::Malformed;
   carefulKind = ReadLogLineCarefully(line, careful);
   quick = ReadLogLineQuickly(line, fast, fastKind);
@@ -38,7 +38,8 @@ inline std::string Disagreement(std::string_view line, bool& quick, KillLine& ca
 inline std::string Disagreement(std::string_view line, bool& quick) {
   KillLine careful;
   LineKind carefulKind = LineKind::Malformed;
-  return Disagreement(line, quick, careful, carefulKind);
+  KillLine fast;
+  return Disagreement(line, quick, careful, carefulKind, fast);
 }
 
 }  // namespace kelvalues
